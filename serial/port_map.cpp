@@ -1,0 +1,33 @@
+// The COM number to device mapping, in the manner of the comN links of Windows-compatibility
+// layers.
+#include "serial/port_map.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+namespace tqm {
+
+QString PortMap::defaultPortsDir() {
+    QString config = qEnvironmentVariable("XDG_CONFIG_HOME");
+    if (config.isEmpty())
+        config = QDir::homePath() + QStringLiteral("/.config");
+    return config + QStringLiteral("/tqm810-console/ports");
+}
+
+PortMap::PortMap(QString portsDir)
+    : portsDir_(std::move(portsDir)) {}
+
+QString PortMap::devicePath(int port) const {
+#ifdef Q_OS_WIN
+    return QStringLiteral("\\\\.\\COM%1").arg(port);
+#else
+    if (!portsDir_.isEmpty() && QFileInfo(portsDir_).isDir()) {
+        const QString link = portsDir_ + QStringLiteral("/com%1").arg(port);
+        const QFileInfo info(link);
+        return info.isSymLink() || info.exists() ? link : QString();
+    }
+    return QStringLiteral("/dev/ttyS%1").arg(port - 1);
+#endif
+}
+
+} // namespace tqm

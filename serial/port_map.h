@@ -1,0 +1,26 @@
+// How a COM number becomes a device: the comN links of a ports directory, or the platform's names.
+#pragma once
+
+#include <QString>
+
+namespace tqm {
+
+class PortMap {
+public:
+    // Linux: ${XDG_CONFIG_HOME:-$HOME/.config}/tqm810-console/ports.
+    static QString defaultPortsDir();
+
+    explicit PortMap(QString portsDir = defaultPortsDir());
+
+    // The path to open for COM`port`, or empty when the map has no such port.
+    // Linux: the link portsDir/comN when portsDir exists (then it is the whole map),
+    // else /dev/ttyS{N-1}. Windows: \\.\COMn.
+    QString devicePath(int port) const;
+
+    const QString &portsDir() const { return portsDir_; }
+
+private:
+    QString portsDir_;
+};
+
+} // namespace tqm

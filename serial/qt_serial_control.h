@@ -1,0 +1,44 @@
+// The serial control on a real port through QSerialPort.
+#pragma once
+
+#include "serial/port_map.h"
+#include "serial/serial_control.h"
+
+#include <QSerialPort>
+#include <QTimer>
+
+namespace tqm {
+
+class QtSerialControl : public SerialControl {
+    Q_OBJECT
+public:
+    explicit QtSerialControl(PortMap map = PortMap(), QObject *parent = nullptr);
+    ~QtSerialControl() override;
+
+    QString portDescription(int port) const override;
+
+    // The receive buffer: one read never yields more than this.
+    static constexpr qint64 receiveBufferSize = 1024;
+
+protected:
+    void openDevice(int port, const LineSettings &line) override;
+    void closeDevice() override;
+    void applyLine(const LineSettings &line) override;
+    void applyDtr(bool on) override;
+    void applyRts(bool on) override;
+    void writeBytes(const QByteArray &bytes) override;
+    QByteArray readBytes(qint64 maxBytes) override;
+    qint64 bytesWaiting() const override;
+
+private:
+    void onError(QSerialPort::SerialPortError error);
+    void tryReconnect();
+    void checkLine(bool ok, const char *what);
+    QString failureText(int port, const QString &device) const;
+
+    PortMap map_;
+    QSerialPort port_;
+    QTimer reconnect_;
+};
+
+} // namespace tqm

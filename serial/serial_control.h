@@ -1,0 +1,110 @@
+// The serial communications control `mscom1`: the properties and the one event the console uses,
+// with the values that stay set across closing and reopening the port. Two implementations:
+// QtSerialControl on a real port, FakeSerialControl in memory for tests.
+#pragma once
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+
+namespace tqm {
+
+struct LineSettings {
+    qint32 baud = 9600;
+    char parity = 'n'; // n, e, o, m, s
+    int dataBits = 8;
+    QString stopBits = QStringLiteral("1"); // "1", "1.5", "2"
+};
+
+// Parses "9600,n,8,1"; throws Failure on anything else.
+LineSettings parseSettings(const QString &settings);
+
+class SerialControl : public QObject {
+    Q_OBJECT
+public:
+    static constexpr int comEvReceive = 2;
+    static constexpr int maxPort = 16;
+
+    explicit SerialControl(QObject *parent = nullptr);
+    ~SerialControl() override = default;
+
+    int commPort() const { return commPort_; }
+    void setCommPort(int port);
+
+    bool portOpen() const { return open_; }
+    void setPortOpen(bool open);
+
+    QString settings() const { return settings_; }
+    void setSettings(const QString &settings);
+
+    int rThreshold() const { return rThreshold_; }
+    void setRThreshold(int bytes);
+
+    int inputMode() const { return inputMode_; }
+    void setInputMode(int mode);
+
+    int inputLen() const { return inputLen_; }
+    void setInputLen(int bytes);
+
+    bool dtrEnable() const { return dtr_; }
+    void setDTREnable(bool on);
+
+    bool rtsEnable() const { return rts_; }
+    void setRTSEnable(bool on);
+
+    // One whole frame, as text; it leaves as CP949 bytes in one write.
+    void output(const QString &frame);
+
+    // Every waiting byte (or at most inputLen), taken out of the receive buffer.
+    QByteArray input();
+
+    int commEvent() const { return commEvent_; }
+
+    // Where port N leads, for messages ("/dev/ttyUSB0"); empty when unknown.
+    virtual QString portDescription(int port) const;
+
+signals:
+    void OnComm();
+    // The open port went away under us (device unplugged, far end closed); the port is closed now.
+    void linkLost(const QString &reason);
+    // A lost link came back by itself with the same settings and lines.
+    void linkRestored();
+
+protected:
+    virtual void openDevice(int port, const LineSettings &line) = 0;
+    virtual void closeDevice() = 0;
+    virtual void applyLine(const LineSettings &) {}
+    // Called only while the port is open.
+    virtual void applyDtr(bool on) = 0;
+    virtual void applyRts(bool on) = 0;
+    virtual void writeBytes(const QByteArray &bytes) = 0;
+    virtual QByteArray readBytes(qint64 maxBytes) = 0; // 0: all
+    virtual qint64 bytesWaiting() const = 0;
+    // Every property write, for the fake's record of what happened in which order.
+    virtual void traced(const QString &) {}
+
+    // For implementations: new bytes are in the receive buffer.
+    void dataArrived();
+    void raiseCommEvent(int code);
+    void dropLink(const QString &reason);
+    void reopenLost();
+    bool lost() const { return lost_; }
+    const LineSettings &line() const { return line_; }
+
+private:
+    void requireOpen(const char *what) const;
+
+    int commPort_ = 1;
+    bool open_ = false;
+    bool lost_ = false;
+    QString settings_ = QStringLiteral("9600,n,8,1");
+    LineSettings line_;
+    int rThreshold_ = 0;
+    int inputMode_ = 0;
+    int inputLen_ = 0;
+    bool dtr_ = false;
+    bool rts_ = false;
+    int commEvent_ = 0;
+};
+
+} // namespace tqm
