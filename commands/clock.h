@@ -1,0 +1,33 @@
+// The PC clock as the clock command reads it: the local date and time, and the long time text.
+#pragma once
+
+#include <QDateTime>
+#include <QLocale>
+#include <QString>
+
+namespace tqm {
+
+class Clock {
+public:
+    virtual ~Clock() = default;
+    virtual QDateTime now() const = 0;
+    // The time of day written in the system's long time format.
+    virtual QString longTimeText(QTime time) const = 0;
+};
+
+class SystemClock : public Clock {
+public:
+    SystemClock();
+    QDateTime now() const override { return QDateTime::currentDateTime(); }
+    QString longTimeText(QTime time) const override;
+
+    // The locale's long format when it ends in two-digit minutes, one separator and two-digit
+    // seconds; cut after the seconds when that is all that follows them; else "HH:mm:ss".
+    static QString usableLongFormat(const QString &format);
+
+private:
+    QLocale locale_;
+    QString format_;
+};
+
+} // namespace tqm
