@@ -1,0 +1,30 @@
+// Start-up: the one window on the real serial port and the PC clock.
+#include "app/main_window.h"
+#include "commands/clock.h"
+#include "serial/cp949.h"
+#include "serial/qt_serial_control.h"
+
+#include <QApplication>
+#include <QMessageBox>
+
+int main(int argc, char *argv[]) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("tqm810-console"));
+    QApplication::setApplicationVersion(QStringLiteral(PROJECT_VERSION));
+
+    if (!tqm::cp949Available()) {
+        // Without it no Korean text can reach the device byte-exact: refuse to start.
+        QMessageBox::critical(nullptr, QStringLiteral("tqm810-console"),
+                              QStringLiteral("The code page 949 converter (windows-949) is missing "
+                                             "from this Qt installation; the console cannot send "
+                                             "Korean text correctly."));
+        return 1;
+    }
+
+    tqm::QtSerialControl mscom1;
+    tqm::SystemClock clock;
+    tqm::MainWindow main(mscom1, clock);
+    main.load();
+    main.show();
+    return app.exec();
+}

@@ -1,0 +1,444 @@
+// The window's event routines on the fake serial control: commands, replies, port selection,
+// line controls, unloading and the log file.
+#include "tests/app/window_fixture.h"
+#include "tests/support/message_catcher.h"
+
+#include "receive/receive_box.h"
+
+#include <QCheckBox>
+#include <QFile>
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace tqm;
+using namespace tqm::test;
+
+using Frames = QList<QByteArray>;
+
+class WindowEventsTest : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void commands_data();
+    void commands();
+    void commandTwice();
+    void commandOnClosedPort_data();
+    void commandOnClosedPort();
+    void secondFrameNotSentAfterFailure();
+    void ledOptionClickedAgainResends();
+    void replies_data();
+    void replies();
+    void otherEventsIgnored();
+    void repliesOnlyAppend();
+    void switchPort_data();
+    void switchPort();
+    void switchToPortInUse();
+    void switchFails_data();
+    void switchFails();
+    void switchToBrokenCom1();
+    void lineControls();
+    void unload_data();
+    void unload();
+    void saveWithShortcut();
+    void deviceLostReported();
+
+private:
+    void click(MainWindow &w, const QString &control);
+};
+
+void WindowEventsTest::init() {
+    qputenv("HOME", QByteArray());
+}
+
+void WindowEventsTest::click(MainWindow &w, const QString &control) {
+    auto *button = w.findChild<QAbstractButton *>(control);
+    QVERIFY2(button, qPrintable(control));
+    // A radio button's hit area is its indicator and text, at the left.
+    const QPoint at = qobject_cast<QRadioButton *>(button) ? QPoint(6, button->height() / 2)
+                                                           : button->rect().center();
+    QTest::mouseClick(button, Qt::LeftButton, {}, at);
+}
+
+static QByteArray hex(const char *spaced) {
+    return QByteArray::fromHex(spaced);
+}
+
+void WindowEventsTest::commands_data() {
+    QTest::addColumn<QString>("control");
+    QTest::addColumn<QString>("description");
+    QTest::addColumn<Frames>("handOvers");
+    QTest::newRow("reset") << "cmd_system_reset"
+                           << "제품 초기화 [ ESC + R ]" << Frames{hex("1b 2b 52")};
+    QTest::newRow("back-light off") << "cmd_lcd_back_light_off"
+                                    << "LCD Back-Light Off [ ESC + g ]" << Frames{hex("1b 2b 67")};
+    QTest::newRow("back-light on") << "cmd_lcd_back_light_on"
+                                   << "LCD Back-Light On [ ESC + G ]" << Frames{hex("1b 2b 47")};
+    QTest::newRow("version") << "cmd_version"
+                             << "제품 버전 확인 [ ESC + # ]" << Frames{hex("1b 2b 23")};
+    QTest::newRow("data send") << "cmd_data_send"
+                               << "Data 보내기 [ ABCDEFGHIJKLMNOPQRSTUVWXYZ ]"
+                               << Frames{
+                                      hex("4142434445464748494a4b4c4d4e4f505152535455565758595a")};
+    QTest::newRow("aux off") << "cmd_aux_port_off"
+                             << "Aux Port Off [ ESC + y ]" << Frames{hex("1b 2b 79")};
+    QTest::newRow("aux on") << "cmd_aux_port_on"
+                            << "Aux Port On [ ESC + Y ]" << Frames{hex("1b 2b 59")};
+    QTest::newRow("sensor") << "cmd_ext_sensor"
+                            << "Read Sensor Status Mode( Data Format Stx N Etx Cr )  [ ESC + N ]"
+                            << Frames{hex("1b 2b 4e")};
+    QTest::newRow("relay") << "cmd_ext_relay"
+                           << "Relay 구동 3초 On [ ESC + P 3 Cr ]" << Frames{hex("1b 2b 50 33 0d")};
+    QTest::newRow("read") << "cmdread"
+                          << "Memory Data 전송 [ ESC + T ]" << Frames{hex("1b 2b 54")};
+    QTest::newRow("read and advance") << "cmdreadinc"
+                                      << "Memory Data 전송 Point 증가 [ ESC + T  ESC + H ]"
+                                      << Frames{hex("1b 2b 54"), hex("1b 2b 48")};
+    QTest::newRow("lcd text")
+        << "cmd_Lcd_Display"
+        << "LCD Data Display [ ESC + W Data Lf Data Lf Data Lf Data Cr ]"
+        << Frames{
+               hex("1b 2b 57 bf b5 b9 ae 28 31 36 c0 da 29 0a 31 32 33 34 35 36 37 38 39 30 31 32 "
+                   "33 34 35 36 37 38 39 30 0a c7 d1 b1 db 28 38 c0 da 29 0a b5 bf c7 d8 b9 b0 b0 "
+                   "fa 20 b9 e9 b5 ce bb ea 0d")};
+    QTest::newRow("clock")
+        << "cmdtimessetting"
+        << "시간 Setting (PC의 날짜 시간 정보를 전송 합니다.) [ ESC + X 년(2) 월(2) "
+           "일(2) 시(2) 분(2) 초(2) Cr ] "
+        << Frames{hex("1b 2b 58 30 37 30 39 31 31 31 35 30 34 30 35 0d")};
+    QTest::newRow("red") << "Option1"
+                         << "외부 Red LED 3번On/Off [ ESC + L 3 0 0 Cr ]"
+                         << Frames{hex("1b 2b 45 0d"), hex("1b 2b 4c 33 30 30 0d")};
+    QTest::newRow("green") << "Option2"
+                           << "외부 Green LED 3번On/Off [ ESC + L 0 3 0 Cr ]"
+                           << Frames{hex("1b 2b 45 0d"), hex("1b 2b 4c 30 33 30 0d")};
+    QTest::newRow("buzzer") << "Option3"
+                            << "외부 Green Buzzer 3번On/Off [ ESC + L 0 0 3 Cr ]"
+                            << Frames{hex("1b 2b 45 0d"), hex("1b 2b 4c 30 30 33 0d")};
+    QTest::newRow("all outputs") << "cmdextledbuzzer"
+                                 << "외부 LED/Buzzer 제어 [ ESC + L 3 3 3 Cr ]"
+                                 << Frames{hex("1b 2b 4c 33 33 33 0d")};
+}
+
+void WindowEventsTest::commands() {
+    QFETCH(QString, control);
+    QFETCH(QString, description);
+    QFETCH(Frames, handOvers);
+    FakeWindow w;
+    w->load();
+    w->show();
+    QVERIFY(QTest::qWaitForWindowExposed(w.window.get()));
+    auto *box = w->control<ReceiveBox>("txtrecv");
+    auto *label = w->control<QLabel>("Label");
+    box->setText(QStringLiteral("[STX]old reply[ETX]"));
+    QStringList seenAtFirstByte;
+    w.port.beforeWrite = [&](const QByteArray &) {
+        if (seenAtFirstByte.isEmpty())
+            seenAtFirstByte << box->text() << label->text();
+    };
+    click(*w, control);
+    QCOMPARE(w.port.handOvers, handOvers);
+    QCOMPARE(seenAtFirstByte, QStringList({QString(), description}));
+    QCOMPARE(label->text(), description);
+}
+
+void WindowEventsTest::commandTwice() {
+    FakeWindow w;
+    w->load();
+    auto *box = w->control<ReceiveBox>("txtrecv");
+    w->control<QPushButton>("cmdreadinc")->click();
+    w.port.deliver("reply");
+    QCOMPARE(box->text(), QStringLiteral("reply"));
+    w->control<QPushButton>("cmdreadinc")->click();
+    QCOMPARE(box->text(), QString());
+    QCOMPARE(w.port.handOvers,
+             Frames({hex("1b2b54"), hex("1b2b48"), hex("1b2b54"), hex("1b2b48")}));
+}
+
+void WindowEventsTest::commandOnClosedPort_data() {
+    QTest::addColumn<QString>("control");
+    QTest::addColumn<QString>("description");
+    QTest::newRow("one frame") << "cmd_ext_relay"
+                               << "Relay 구동 3초 On [ ESC + P 3 Cr ]";
+    QTest::newRow("T then H") << "cmdreadinc"
+                              << "Memory Data 전송 Point 증가 [ ESC + T  ESC + H ]";
+    QTest::newRow("E then L") << "Option1"
+                              << "외부 Red LED 3번On/Off [ ESC + L 3 0 0 Cr ]";
+}
+
+void WindowEventsTest::commandOnClosedPort() {
+    QFETCH(QString, control);
+    QFETCH(QString, description);
+    FakeWindow w({1});
+    MessageCatcher catcher;
+    w->load();
+    w->show();
+    QVERIFY(QTest::qWaitForWindowExposed(w.window.get()));
+    catcher.messages.clear();
+    w->control<ReceiveBox>("txtrecv")->setText("stale");
+    click(*w, control);
+    QVERIFY(w.port.handOvers.isEmpty());
+    QCOMPARE(w->control<ReceiveBox>("txtrecv")->text(), QString());
+    QCOMPARE(w->control<QLabel>("Label")->text(), description);
+    QCOMPARE(catcher.messages.size(), 1);
+    QVERIFY2(catcher.messages[0].text.contains("not open"), qPrintable(catcher.messages[0].text));
+    // The program goes on: the next command still runs its procedure.
+    click(*w, "cmd_version");
+    QCOMPARE(w->control<QLabel>("Label")->text(), QStringLiteral("제품 버전 확인 [ ESC + # ]"));
+}
+
+void WindowEventsTest::secondFrameNotSentAfterFailure() {
+    FakeWindow w;
+    MessageCatcher catcher;
+    w->load();
+    int writes = 0;
+    w.port.beforeWrite = [&](const QByteArray &) {
+        if (++writes == 1)
+            w.port.failWrites = true; // the first frame went out; the line fails after it
+    };
+    w->control<QPushButton>("cmdreadinc")->click();
+    QCOMPARE(w.port.handOvers, Frames({hex("1b2b54")}));
+    QCOMPARE(catcher.messages.size(), 1);
+}
+
+void WindowEventsTest::ledOptionClickedAgainResends() {
+    FakeWindow w;
+    w->load();
+    w->show();
+    QVERIFY(QTest::qWaitForWindowExposed(w.window.get()));
+    click(*w, "Option1");
+    click(*w, "Option1");
+    QCOMPARE(w.port.handOvers.size(), 4);
+    // Selecting from code runs the routine once, like a click.
+    w.port.handOvers.clear();
+    w->control<QRadioButton>("Option3")->setChecked(true);
+    QCOMPARE(w.port.handOvers, Frames({hex("1b2b450d"), hex("1b2b4c3030330d")}));
+}
+
+void WindowEventsTest::replies_data() {
+    QTest::addColumn<Frames>("batches");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("record") << Frames{hex("02 41 42 0d 0a 03")} << "[STX]AB[CR][LF][ETX]";
+    QTest::newRow("frame echo") << Frames{hex("1b 2b 79")} << "[ESC]+y";
+    QTest::newRow("two events, nothing between")
+        << Frames{hex("02 41"), hex("42 03")} << "[STX]AB[ETX]";
+    QTest::newRow("empty batch") << Frames{hex("41"), QByteArray()} << "A";
+    QTest::newRow("hangul split over two batches")
+        << Frames{hex("bf"), hex("b5")} << QStringLiteral("¿µ");
+    QTest::newRow("hangul in one batch") << Frames{hex("bf b5")} << QStringLiteral("¿µ");
+    QByteArray big(40000, 'x'); // more than a 16-bit count: shown whole, never dropped
+    QTest::newRow("oversized batch") << Frames{big} << QString(40000, QLatin1Char('x'));
+}
+
+void WindowEventsTest::replies() {
+    QFETCH(Frames, batches);
+    QFETCH(QString, shown);
+    FakeWindow w;
+    w->load();
+    for (const QByteArray &batch : batches) {
+        if (batch.isEmpty())
+            w.port.raise(SerialControl::comEvReceive); // an event that finds the buffer empty
+        else
+            w.port.deliver(batch);
+    }
+    QCOMPARE(w->control<ReceiveBox>("txtrecv")->text(), shown);
+}
+
+void WindowEventsTest::otherEventsIgnored() {
+    FakeWindow w;
+    w->load();
+    w.port.setRThreshold(0); // bytes wait without a receive event
+    w.port.deliver("AB");
+    w.port.reads = 0;
+    for (int code : {1, 3, 4, 5, 6, 7, 1001, 1004, 1006, 1008, 1009})
+        w.port.raise(code);
+    QCOMPARE(w.port.reads, 0);
+    QCOMPARE(w->control<ReceiveBox>("txtrecv")->text(), QString());
+    w.port.raise(SerialControl::comEvReceive); // the bytes stayed for the next receive event
+    QCOMPARE(w->control<ReceiveBox>("txtrecv")->text(), QStringLiteral("AB"));
+}
+
+void WindowEventsTest::repliesOnlyAppend() {
+    FakeWindow w;
+    w->load();
+    w->control<ReceiveBox>("txtrecv")->setText("before|");
+    w.port.deliver(hex("06"));
+    QCOMPARE(w->control<ReceiveBox>("txtrecv")->text(), QStringLiteral("before|[ACK]"));
+}
+
+void WindowEventsTest::switchPort_data() {
+    QTest::addColumn<int>("n");
+    for (int n = 2; n <= 8; ++n)
+        QTest::addRow("COM%d", n) << n;
+}
+
+void WindowEventsTest::switchPort() {
+    QFETCH(int, n);
+    FakeWindow w;
+    w->load();
+    w->show();
+    QVERIFY(QTest::qWaitForWindowExposed(w.window.get()));
+    click(*w, "chkrts"); // the operator drops RTS first: it must carry over
+    w.port.trace.clear();
+    w.port.deviceLog.clear();
+    const QString option = QStringLiteral("Optcom%1").arg(n);
+    click(*w, option);
+    QCOMPARE(w.port.trace, QStringList({"PortOpen=False", QStringLiteral("CommPort=%1").arg(n),
+                                        "PortOpen=True"}));
+    QCOMPARE(w.port.deviceLog, QStringList({"close", QStringLiteral("open %1").arg(n)}));
+    QCOMPARE(w->control<QLabel>("Label")->text(), QStringLiteral("COM%1 PORT ON").arg(n));
+    QCOMPARE(w.port.settings(), QStringLiteral("9600,n,8,1"));
+    QCOMPARE(w.port.rThreshold(), 1);
+    QCOMPARE(w.port.inputMode(), 1);
+    QCOMPARE(w.port.inputLen(), 0);
+    QVERIFY(w.port.lineDtr);
+    QVERIFY(!w.port.lineRts);
+    QVERIFY(w->control<QRadioButton>(qPrintable(option))->isChecked());
+    QCOMPARE(w.port.commPort(), n);
+}
+
+void WindowEventsTest::switchToPortInUse() {
+    FakeWindow w;
+    w->load();
+    w->show();
+    QVERIFY(QTest::qWaitForWindowExposed(w.window.get()));
+    click(*w, "Optcom4");
+    w.port.trace.clear();
+    w.port.deviceLog.clear();
+    click(*w, "Optcom4");
+    QVERIFY(w.port.trace.isEmpty());
+    QVERIFY(w.port.deviceLog.isEmpty());
+    QCOMPARE(w->control<QLabel>("Label")->text(), QStringLiteral("COM4 PORT ON"));
+    QVERIFY(w->control<QRadioButton>("Optcom4")->isChecked());
+    QCOMPARE(w.port.commPort(), 4);
+}
+
+void WindowEventsTest::switchFails_data() {
+    QTest::addColumn<int>("n");
+    QTest::newRow("absent COM2") << 2;
+    QTest::newRow("held COM5") << 5;
+    QTest::newRow("absent COM8") << 8;
+}
+
+void WindowEventsTest::switchFails() {
+    QFETCH(int, n);
+    FakeWindow w;
+    MessageCatcher catcher;
+    w->load();
+    w->show();
+    QVERIFY(QTest::qWaitForWindowExposed(w.window.get()));
+    click(*w, "Optcom3");
+    click(*w, "chkdtr"); // off before the failed switch
+    click(*w, "chkrts");
+    QVERIFY(!w.port.lineDtr && !w.port.lineRts);
+    w.port.failingPorts = {n};
+    click(*w, QStringLiteral("Optcom%1").arg(n));
+    QCOMPARE(catcher.messages.size(), 1);
+    QCOMPARE(catcher.messages[0].text, QStringLiteral("존제 하지 않는 통신포트 입니다."));
+    QCOMPARE(catcher.messages[0].buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+    QCOMPARE(catcher.messages[0].icon, QMessageBox::NoIcon);
+    QCOMPARE(catcher.messages[0].title, w->windowTitle());
+    // The default link is back on COM1.
+    QVERIFY(w.port.portOpen());
+    QCOMPARE(w.port.commPort(), 1);
+    QVERIFY(w->control<QRadioButton>("Optcom1")->isChecked());
+    QVERIFY(!w->control<QRadioButton>(qPrintable(QStringLiteral("Optcom%1").arg(n)))->isChecked());
+    QVERIFY(w->control<QCheckBox>("chkdtr")->isChecked());
+    QVERIFY(w->control<QCheckBox>("chkrts")->isChecked());
+    QVERIFY(w.port.lineDtr && w.port.lineRts);
+    QCOMPARE(w->control<QLabel>("Label")->text(), QStringLiteral("9600,n,8,1"));
+}
+
+void WindowEventsTest::switchToBrokenCom1() {
+    FakeWindow w;
+    MessageCatcher catcher;
+    w->load();
+    w->show();
+    QVERIFY(QTest::qWaitForWindowExposed(w.window.get()));
+    click(*w, "Optcom6");
+    w.port.failingPorts = {1};
+    click(*w, "Optcom1");
+    // The port message, then the fallback's own failure: reported, link closed, program goes on.
+    QCOMPARE(catcher.texts().size(), 2);
+    QCOMPARE(catcher.texts()[0], QStringLiteral("존제 하지 않는 통신포트 입니다."));
+    QVERIFY2(catcher.texts()[1].startsWith("COM1"), qPrintable(catcher.texts()[1]));
+    QVERIFY(!w.port.portOpen());
+    QCOMPARE(w.port.commPort(), 1);
+    QVERIFY(w->control<QRadioButton>("Optcom1")->isChecked());
+    w.port.failingPorts.clear();
+    click(*w, "Optcom2"); // the operator carries on
+    QVERIFY(w.port.portOpen());
+    QCOMPARE(w.port.commPort(), 2);
+}
+
+void WindowEventsTest::lineControls() {
+    FakeWindow w;
+    w->load();
+    w->show();
+    QVERIFY(QTest::qWaitForWindowExposed(w.window.get()));
+    w.port.trace.clear();
+    click(*w, "chkdtr");
+    QCOMPARE(w.port.trace, QStringList({"DTREnable=False"}));
+    QVERIFY(!w.port.lineDtr);
+    click(*w, "chkrts");
+    click(*w, "chkdtr");
+    QCOMPARE(w.port.trace, QStringList({"DTREnable=False", "RTSEnable=False", "DTREnable=True"}));
+    QVERIFY(w.port.lineDtr && !w.port.lineRts);
+}
+
+void WindowEventsTest::unload_data() {
+    QTest::addColumn<bool>("open");
+    QTest::newRow("port open") << true;
+    QTest::newRow("port closed") << false;
+}
+
+void WindowEventsTest::unload() {
+    QFETCH(bool, open);
+    FakeWindow w(open ? QSet<int>{} : QSet<int>{1});
+    MessageCatcher catcher;
+    w->load();
+    w->show();
+    QVERIFY(QTest::qWaitForWindowExposed(w.window.get()));
+    catcher.messages.clear();
+    w.port.trace.clear();
+    QVERIFY(w->close());
+    QCOMPARE(w.port.trace, open ? QStringList({"PortOpen=False"}) : QStringList());
+    QVERIFY(!w.port.portOpen());
+    QVERIFY(catcher.messages.isEmpty());
+}
+
+void WindowEventsTest::saveWithShortcut() {
+    QTemporaryDir home;
+    qputenv("HOME", QFile::encodeName(home.path()));
+    FakeWindow w;
+    w->load();
+    w->show();
+    QVERIFY(QTest::qWaitForWindowActive(w.window.get()));
+    w.port.deliver(hex("02 41 42 03"));
+    QTest::keyClick(w.window.get(), Qt::Key_S, Qt::ControlModifier);
+    QFile log(home.filePath("savemsr.txt"));
+    QVERIFY(log.open(QIODevice::ReadOnly));
+    QCOMPARE(log.readAll(), QByteArray("[STX]AB[ETX]\r\n"));
+    QCOMPARE(w->control<ReceiveBox>("txtrecv")->text(), QStringLiteral("[STX]AB[ETX]"));
+}
+
+void WindowEventsTest::deviceLostReported() {
+    FakeWindow w;
+    MessageCatcher catcher;
+    w->load();
+    w.port.deliver("kept");
+    w.port.loseDevice(QStringLiteral("COM1 (/dev/ttyUSB0): the device is gone"));
+    QCOMPARE(catcher.messages.size(), 1);
+    QVERIFY(catcher.messages[0].text.startsWith("COM1 (/dev/ttyUSB0): the device is gone"));
+    QCOMPARE(w->control<ReceiveBox>("txtrecv")->text(), QStringLiteral("kept"));
+    w->control<QPushButton>("cmd_version")->click(); // refused, reported, no crash
+    QCOMPARE(catcher.messages.size(), 2);
+    w.port.restoreDevice();
+    w->control<QPushButton>("cmd_version")->click();
+    QCOMPARE(w.port.handOvers, Frames({hex("1b2b23")}));
+}
+
+QTEST_MAIN(WindowEventsTest)
+#include "test_window_events.moc"

@@ -1,0 +1,28 @@
+// A window on the fake serial control and a fixed clock, as most window tests need it.
+#pragma once
+
+#include "app/main_window.h"
+#include "serial/fake_serial_control.h"
+#include "tests/commands/fixed_clock.h"
+
+#include <QLocale>
+#include <memory>
+
+namespace tqm::test {
+
+struct FakeWindow {
+    FakeSerialControl port;
+    FixedClock clock{{QDateTime(QDate(2007, 9, 11), QTime(15, 4, 5))},
+                     QLocale(QLocale::Korean, QLocale::SouthKorea),
+                     QStringLiteral("AP h:mm:ss")};
+    std::unique_ptr<MainWindow> window;
+
+    explicit FakeWindow(QSet<int> failing = {}) {
+        port.failingPorts = std::move(failing);
+        window = std::make_unique<MainWindow>(port, clock);
+    }
+    MainWindow &operator*() const { return *window; }
+    MainWindow *operator->() const { return window.get(); }
+};
+
+} // namespace tqm::test

@@ -1,0 +1,32 @@
+// A clock for tests: each reading returns the next moment of a list (the last one repeats),
+// and the long time text uses the given locale and format.
+#pragma once
+
+#include "commands/clock.h"
+
+#include <QList>
+
+namespace tqm::test {
+
+class FixedClock : public Clock {
+public:
+    FixedClock(QList<QDateTime> moments, QLocale locale, QString format)
+        : moments_(std::move(moments))
+        , locale_(std::move(locale))
+        , format_(std::move(format)) {}
+    QDateTime now() const override {
+        const QDateTime t = moments_.at(qMin(next_, moments_.size() - 1));
+        ++next_;
+        return t;
+    }
+    QString longTimeText(QTime time) const override { return locale_.toString(time, format_); }
+    int readings() const { return next_; }
+
+private:
+    QList<QDateTime> moments_;
+    QLocale locale_;
+    QString format_;
+    mutable qsizetype next_ = 0;
+};
+
+} // namespace tqm::test

@@ -1,0 +1,124 @@
+// Command frames that are computed or encoded: the clock stamp and the LCD text.
+#include "commands/command_table.h"
+#include "serial/cp949.h"
+#include "tests/commands/fixed_clock.h"
+
+#include <QTest>
+
+using namespace tqm;
+using test::FixedClock;
+
+class CommandsTest : public QObject {
+    Q_OBJECT
+private slots:
+    void clockStamp_data();
+    void clockStamp();
+    void clockReadsSeparately();
+    void usableLongFormat_data();
+    void usableLongFormat();
+    void lcdFrameBytes();
+    void everyControlHasOneRow();
+};
+
+static QDateTime at(int y, int mo, int d, int h, int mi, int s) {
+    return QDateTime(QDate(y, mo, d), QTime(h, mi, s));
+}
+
+void CommandsTest::clockStamp_data() {
+    QTest::addColumn<QDateTime>("moment");
+    QTest::addColumn<QString>("format");
+    QTest::addColumn<QByteArray>("wire");
+    const QString korean = QStringLiteral("AP h:mm:ss");
+    QTest::newRow("afternoon, korean")
+        << at(2007, 9, 11, 15, 4, 5) << korean
+        << QByteArray::fromHex("1b 2b 58 30 37 30 39 31 31 31 35 30 34 30 35 0d");
+    QTest::newRow("leading zeros")
+        << at(2007, 9, 1, 8, 30, 15) << korean << QByteArray("\x1b+X070901083015\r");
+    QTest::newRow("midnight, 12-hour text")
+        << at(2010, 1, 2, 0, 0, 9) << korean << QByteArray("\x1b+X100102000009\r");
+    QTest::newRow("year 2000") << at(2000, 12, 31, 23, 59, 58) << QStringLiteral("HH:mm:ss")
+                               << QByteArray("\x1b+X001231235958\r");
+    QTest::newRow("noon") << at(2009, 10, 10, 12, 0, 0) << korean
+                          << QByteArray("\x1b+X091010120000\r");
+    QTest::newRow("format ending in AM/PM, cut after seconds")
+        << at(2007, 9, 11, 15, 4, 5) << SystemClock::usableLongFormat("h:mm:ss AP t")
+        << QByteArray("\x1b+X070911150405\r");
+    QTest::newRow("format with unit words falls back")
+        << at(2007, 9, 11, 7, 4, 5)
+        << SystemClock::usableLongFormat(QStringLiteral("AP h시 m분 s초"))
+        << QByteArray("\x1b+X070911070405\r");
+}
+
+void CommandsTest::clockStamp() {
+    QFETCH(QDateTime, moment);
+    QFETCH(QString, format);
+    QFETCH(QByteArray, wire);
+    const FixedClock clock({moment}, QLocale(QLocale::Korean, QLocale::SouthKorea), format);
+    const QStringList frames = commandFrames(*findCommand(u"cmdtimessetting"), clock);
+    QCOMPARE(frames.size(), 1);
+    QCOMPARE(encodeCp949(frames[0]).toHex(' '), wire.toHex(' '));
+}
+
+void CommandsTest::clockReadsSeparately() {
+    // Year, month, day, hour and the long time text each come from their own reading.
+    const FixedClock clock({at(2007, 1, 1, 1, 1, 1), at(2008, 2, 2, 2, 2, 2),
+                            at(2009, 3, 3, 3, 3, 3), at(2010, 4, 4, 4, 4, 4),
+                            at(2011, 5, 5, 5, 5, 5)},
+                           QLocale::c(), QStringLiteral("HH:mm:ss"));
+    QCOMPARE(tqm::clockStamp(clock), QStringLiteral("070203040505\r"));
+    QCOMPARE(clock.readings(), 5);
+}
+
+void CommandsTest::usableLongFormat_data() {
+    QTest::addColumn<QString>("format");
+    QTest::addColumn<QString>("usable");
+    QTest::newRow("korean kept") << "AP h:mm:ss"
+                                 << "AP h:mm:ss";
+    QTest::newRow("24h kept") << "HH:mm:ss"
+                              << "HH:mm:ss";
+    QTest::newRow("time zone cut") << "HH:mm:ss t"
+                                   << "HH:mm:ss";
+    QTest::newRow("AM/PM cut") << "h:mm:ss AP t"
+                               << "h:mm:ss";
+    QTest::newRow("dots") << "HH.mm.ss"
+                          << "HH.mm.ss";
+    QTest::newRow("single-digit minutes") << "h:m:s"
+                                          << "HH:mm:ss";
+    QTest::newRow("unit words") << "AP h시 m분 s초 t"
+                                << "HH:mm:ss";
+    QTest::newRow("milliseconds after seconds") << "HH:mm:ss.zzz"
+                                                << "HH:mm:ss";
+}
+
+void CommandsTest::usableLongFormat() {
+    QFETCH(QString, format);
+    QFETCH(QString, usable);
+    QCOMPARE(SystemClock::usableLongFormat(format), usable);
+}
+
+void CommandsTest::lcdFrameBytes() {
+    const FixedClock clock({QDateTime()}, QLocale::c(), QString());
+    const QStringList frames = commandFrames(*findCommand(u"cmd_Lcd_Display"), clock);
+    QCOMPARE(frames.size(), 1);
+    const QByteArray wire = encodeCp949(frames[0]);
+    QCOMPARE(wire.toHex(' '),
+             QByteArray("1b 2b 57 "
+                        "bf b5 b9 ae 28 31 36 c0 da 29 0a "
+                        "31 32 33 34 35 36 37 38 39 30 31 32 33 34 35 36 37 38 39 30 0a "
+                        "c7 d1 b1 db 28 38 c0 da 29 0a "
+                        "b5 bf c7 d8 b9 b0 b0 fa 20 b9 e9 b5 ce bb ea 0d"));
+    QCOMPARE(wire.size(), 61);
+    QVERIFY(!wire.contains(QByteArray::fromHex("ec9881"))); // never UTF-8 "영"
+}
+
+void CommandsTest::everyControlHasOneRow() {
+    QStringList seen;
+    for (const CommandRow &row : commandTable()) {
+        QVERIFY2(!seen.contains(row.control), row.control);
+        seen << row.control;
+    }
+    QCOMPARE(seen.size(), 17); // 11 fixed buttons, LCD, clock, three options, LED/buzzer
+}
+
+QTEST_GUILESS_MAIN(CommandsTest)
+#include "test_commands.moc"

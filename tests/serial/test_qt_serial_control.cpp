@@ -1,0 +1,154 @@
+// The real serial control against a pseudo-terminal pair owned by the test, through the port map.
+#include "serial/failure.h"
+#include "serial/port_map.h"
+#include "serial/qt_serial_control.h"
+#include "tests/support/pty_pair.h"
+
+#include <QSignalSpy>
+#include <QTest>
+
+using namespace tqm;
+using test::PortsDir;
+using test::PtyPair;
+
+class QtSerialControlTest : public QObject {
+    Q_OBJECT
+private slots:
+    void portMap();
+    void openSendReceive();
+    void heldPortFailsToOpen();
+    void absentAndDanglingPorts();
+    void readsAreBounded();
+    void farEndHangsUp();
+};
+
+static void openDefault(SerialControl &port, int com) {
+    port.setCommPort(com);
+    port.setSettings(QStringLiteral("9600,n,8,1"));
+    port.setRThreshold(1);
+    port.setInputMode(1);
+    port.setPortOpen(true);
+    port.setInputLen(0);
+    // A pseudo-terminal has no modem lines: accepted and remembered, not an error.
+    port.setDTREnable(true);
+    port.setRTSEnable(true);
+}
+
+void QtSerialControlTest::portMap() {
+    PortsDir dir;
+    dir.link(1, QStringLiteral("/dev/null"));
+    const PortMap map(dir.path());
+    QCOMPARE(map.devicePath(1), dir.path() + "/com1");
+    QCOMPARE(map.devicePath(2), QString()); // the directory is the whole map
+    const PortMap none(dir.path() + "/absent");
+    QCOMPARE(none.devicePath(3), QStringLiteral("/dev/ttyS2")); // never opened here
+}
+
+void QtSerialControlTest::openSendReceive() {
+    PtyPair far;
+    QVERIFY(far.isValid());
+    PortsDir dir;
+    dir.link(1, far.slavePath());
+    QtSerialControl port{PortMap(dir.path())};
+    openDefault(port, 1);
+    QVERIFY(port.portOpen());
+    QCOMPARE(port.dtrEnable(), true);
+
+    port.output(QStringLiteral("\x1b+W영문\n1\r"));
+    QCOMPARE(far.read(10).toHex(' '), QByteArray("1b 2b 57 bf b5 b9 ae 0a 31 0d"));
+
+    QSignalSpy events(&port, &SerialControl::OnComm);
+    far.write(QByteArray::fromHex("0241420d0a03"));
+    QByteArray got;
+    while (got.size() < 6 && (events.count() > 0 || events.wait(5000))) {
+        events.clear();
+        QCOMPARE(port.commEvent(), 2);
+        got += port.input();
+    }
+    QCOMPARE(got.toHex(' '), QByteArray("02 41 42 0d 0a 03"));
+    port.setPortOpen(false);
+    QVERIFY(!port.portOpen());
+}
+
+void QtSerialControlTest::heldPortFailsToOpen() {
+    PtyPair far;
+    PortsDir dir;
+    dir.link(1, far.slavePath());
+    dir.link(2, far.slavePath()); // two names for one device: the lock is on the device
+    QtSerialControl first{PortMap(dir.path())};
+    QtSerialControl second{PortMap(dir.path())};
+    openDefault(first, 1);
+    second.setCommPort(2);
+    QVERIFY_THROWS_EXCEPTION(Failure, second.setPortOpen(true));
+    QVERIFY(!second.portOpen());
+    first.setPortOpen(false);
+    second.setPortOpen(true); // free again once the holder lets go
+    QVERIFY(second.portOpen());
+}
+
+void QtSerialControlTest::absentAndDanglingPorts() {
+    PortsDir dir;
+    dir.link(3, dir.path() + "/no-such-device");
+    QtSerialControl port{PortMap(dir.path())};
+    port.setCommPort(3);
+    try {
+        port.setPortOpen(true);
+        QFAIL("a dangling link opened");
+    } catch (const Failure &f) {
+        QVERIFY2(f.message().startsWith("COM3"), qPrintable(f.message()));
+    }
+    port.setCommPort(4);
+    QVERIFY_THROWS_EXCEPTION(Failure, port.setPortOpen(true));
+    QVERIFY(!port.portOpen());
+}
+
+void QtSerialControlTest::readsAreBounded() {
+    PtyPair far;
+    PortsDir dir;
+    dir.link(1, far.slavePath());
+    QtSerialControl port{PortMap(dir.path())};
+    openDefault(port, 1);
+    QByteArray sent;
+    for (int i = 0; i < 5000; ++i)
+        sent += char(i % 251);
+    far.write(sent);
+    QByteArray got;
+    qsizetype largest = 0;
+    QSignalSpy events(&port, &SerialControl::OnComm);
+    while (got.size() < sent.size() && (events.count() > 0 || events.wait(5000))) {
+        events.clear();
+        const QByteArray batch = port.input();
+        largest = qMax(largest, batch.size());
+        got += batch;
+    }
+    QCOMPARE(got.size(), sent.size());
+    QVERIFY(got == sent);
+    QVERIFY2(largest <= QtSerialControl::receiveBufferSize, qPrintable(QString::number(largest)));
+}
+
+void QtSerialControlTest::farEndHangsUp() {
+    auto far = std::make_unique<PtyPair>();
+    PortsDir dir;
+    dir.link(1, far->slavePath());
+    QtSerialControl port{PortMap(dir.path())};
+    openDefault(port, 1);
+    QSignalSpy lost(&port, &SerialControl::linkLost);
+    far->write("AB");
+    far->close();
+    QVERIFY(lost.count() > 0 || lost.wait(5000));
+    QCOMPARE(lost.count(), 1);
+    QVERIFY(!port.portOpen());
+    QVERIFY_THROWS_EXCEPTION(Failure, port.output(QStringLiteral("\x1b+T")));
+
+    // The device comes back under the same name: the link reopens by itself.
+    PtyPair again;
+    dir.link(1, again.slavePath());
+    QSignalSpy back(&port, &SerialControl::linkRestored);
+    QVERIFY(back.wait(5000));
+    QVERIFY(port.portOpen());
+    port.output(QStringLiteral("\x1b+R"));
+    QCOMPARE(again.read(3).toHex(' '), QByteArray("1b 2b 52"));
+}
+
+QTEST_GUILESS_MAIN(QtSerialControlTest)
+#include "test_qt_serial_control.moc"
