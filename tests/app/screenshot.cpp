@@ -1,0 +1,31 @@
+// Renders the window after start-up (COM1 to COM3 answering) to a PNG, for the documentation
+// and for the test that the captions draw with a Hangul font.
+#include "tests/app/window_fixture.h"
+
+#include <QApplication>
+#include <QFontDatabase>
+#include <QPushButton>
+
+int main(int argc, char *argv[])
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    if (argc < 2) {
+        fprintf(stderr, "usage: %s OUT.png [--sensor]\n", argv[0]);
+        return 2;
+    }
+    if (QFontDatabase::families(QFontDatabase::Korean).isEmpty()) {
+        fprintf(stderr, "no font with Hangul: install fonts-nanum\n");
+        return 1;
+    }
+    tqm::test::FakeWindow w({4, 5, 6, 7, 8});
+    w->load();
+    if (argc > 2 && QByteArray(argv[2]) == "--sensor") {
+        w->control<QPushButton>("cmd_ext_sensor")->click();
+        w.port.deliver(QByteArray::fromHex("0230030d"));
+    }
+    w->show();
+    QApplication::processEvents();
+    return w->grab().save(QString::fromLocal8Bit(argv[1])) ? 0 : 1;
+}
