@@ -1,0 +1,55 @@
+// The bytes the simulated device answers each frame with, and the reply file that overrides them.
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QHash>
+#include <QList>
+#include <QString>
+
+#include <utility>
+
+namespace tqm::sim {
+
+// One reply: fixed bytes, with the memory read point (four digits) put in at the marked offsets.
+struct Reply {
+    QByteArray bytes;
+    QList<qsizetype> pointAt; // ascending offsets into bytes
+
+    QByteArray render(int readPoint) const;
+};
+
+struct ReplyFile;
+
+class ReplyTable {
+public:
+    // The built-in replies, written in reply-file syntax so that they read like one.
+    static const char *const kDefaultText;
+
+    static ReplyTable defaults();
+
+    // Every code the console sends, kDataSend included.
+    static bool isCode(char code);
+
+    QByteArray reply(char code, int readPoint) const;
+    void set(char code, Reply reply) { m_replies.insert(code, std::move(reply)); }
+
+private:
+    QHash<char, Reply> m_replies;
+};
+
+struct ReplyFile {
+    ReplyTable table;
+    int errorLine = 0; // 1-based; 0 when the file could not be read at all
+    QString error;     // empty when the file was good
+
+    bool ok() const { return error.isEmpty(); }
+    // "FILE:LINE: what is wrong", ready for the technician's terminal.
+    QString message(const QString &fileName) const;
+};
+
+// Reads reply-file text over base; entries it does not name keep base's reply.
+ReplyFile parseReplyFile(QByteArrayView text, const ReplyTable &base = ReplyTable::defaults());
+ReplyFile loadReplyFile(const QString &path, const ReplyTable &base = ReplyTable::defaults());
+
+} // namespace tqm::sim
