@@ -1,0 +1,197 @@
+// The console end to end on real pseudo-terminals through the port map: bytes on the line,
+// replies in the box, moving the link, busy ports, and a device that goes away.
+#include "app/main_window.h"
+#include "receive/receive_box.h"
+#include "serial/qt_serial_control.h"
+#include "tests/commands/fixed_clock.h"
+#include "tests/support/message_catcher.h"
+#include "tests/support/pty_pair.h"
+
+#include <QLabel>
+#include <QListWidget>
+#include <QProcess>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+
+#include <sys/resource.h>
+
+using namespace tqm;
+using namespace tqm::test;
+
+class WindowPtyTest : public QObject {
+    Q_OBJECT
+private slots:
+    void commandBytesOnTheLine_data();
+    void commandBytesOnTheLine();
+    void repliesShowAndCommandsClear();
+    void movingTheLink();
+    void portHeldByAnotherProgram();
+    void deviceLostAndBack();
+};
+
+namespace {
+
+struct Console {
+    PortsDir ports;
+    PtyPair com1;
+    std::unique_ptr<QtSerialControl> port;
+    FixedClock clock{{QDateTime(QDate(2007, 9, 11), QTime(15, 4, 5))},
+                     QLocale(QLocale::Korean, QLocale::SouthKorea), QStringLiteral("AP h:mm:ss")};
+    std::unique_ptr<MainWindow> window;
+
+    Console()
+    {
+        ports.link(1, com1.slavePath());
+    }
+    void start()
+    {
+        port = std::make_unique<QtSerialControl>(PortMap(ports.path()));
+        window = std::make_unique<MainWindow>(*port, clock);
+        window->load();
+        window->show();
+    }
+    void click(const char *control)
+    {
+        auto *b = window->findChild<QAbstractButton *>(control);
+        const QPoint at = qobject_cast<QRadioButton *>(b) ? QPoint(6, b->height() / 2) : b->rect().center();
+        QTest::mouseClick(b, Qt::LeftButton, {}, at);
+    }
+    QString box() const { return window->control<ReceiveBox>("txtrecv")->text(); }
+};
+
+double cpuSeconds()
+{
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    return u.ru_utime.tv_sec + u.ru_stime.tv_sec + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+
+} // namespace
+
+void WindowPtyTest::commandBytesOnTheLine_data()
+{
+    QTest::addColumn<QString>("control");
+    QTest::addColumn<QByteArray>("wire");
+    QTest::newRow("lcd text") << "cmd_Lcd_Display"
+                              << QByteArray::fromHex(
+                                     "1b2b57 bfb5b9ae283136c0da29 0a 3132333435363738393031323334353637383930 0a "
+                                     "c7d1b1db2838c0da29 0a b5bfc7d8b9b0b0fa20b9e9b5cebbea 0d");
+    QTest::newRow("relay") << "cmd_ext_relay" << QByteArray::fromHex("1b2b50330d");
+    QTest::newRow("buzzer") << "Option3" << QByteArray::fromHex("1b2b450d 1b2b4c3030330d");
+    QTest::newRow("data send") << "cmd_data_send" << QByteArray("ABCDEFGHIJKLMNOPQRSTUVWXYZ");
+    QTest::newRow("clock") << "cmdtimessetting" << QByteArray("\x1b+X070911150405\r");
+}
+
+void WindowPtyTest::commandBytesOnTheLine()
+{
+    QFETCH(QString, control);
+    QFETCH(QByteArray, wire);
+    Console c;
+    c.start();
+    QVERIFY(QTest::qWaitForWindowExposed(c.window.get()));
+    QVERIFY(c.port->portOpen());
+    c.click(qPrintable(control));
+    QCOMPARE(c.com1.read(wire.size()).toHex(' '), wire.toHex(' '));
+    QCOMPARE(c.com1.drain(), QByteArray()); // nothing more: no CR or LF added
+}
+
+void WindowPtyTest::repliesShowAndCommandsClear()
+{
+    Console c;
+    c.start();
+    c.com1.write(QByteArray::fromHex("02 41 42 0d 0a 03"));
+    QTRY_COMPARE_WITH_TIMEOUT(c.box(), QStringLiteral("[STX]AB[CR][LF][ETX]"), 5000);
+    c.click("cmd_ext_sensor");
+    QCOMPARE(c.box(), QString());
+    QCOMPARE(c.com1.read(3).toHex(' '), QByteArray("1b 2b 4e"));
+    c.com1.write(QByteArray::fromHex("02 30"));
+    c.com1.write(QByteArray::fromHex("03 0d"));
+    QTRY_COMPARE_WITH_TIMEOUT(c.box(), QStringLiteral("[STX]0[ETX][CR]"), 5000);
+}
+
+void WindowPtyTest::movingTheLink()
+{
+    Console c;
+    PtyPair com3;
+    c.ports.link(3, com3.slavePath());
+    MessageCatcher catcher;
+    c.start();
+    QVERIFY(QTest::qWaitForWindowExposed(c.window.get()));
+    QCOMPARE(c.window->control<QListWidget>("list_port")->count(), 2);
+
+    c.click("Optcom3");
+    QCOMPARE(c.window->control<QLabel>("Label")->text(), QStringLiteral("COM3 PORT ON"));
+    c.click("cmd_version");
+    QCOMPARE(com3.read(3).toHex(' '), QByteArray("1b 2b 23"));
+    QCOMPARE(c.com1.drain(), QByteArray());
+
+    c.click("Optcom5"); // no link: the message, then COM1 again
+    QCOMPARE(catcher.texts(), QStringList({QStringLiteral("존제 하지 않는 통신포트 입니다.")}));
+    QCOMPARE(c.port->commPort(), 1);
+    QVERIFY(c.window->control<QRadioButton>("Optcom1")->isChecked());
+    c.click("cmd_aux_port_on");
+    QCOMPARE(c.com1.read(3).toHex(' '), QByteArray("1b 2b 59"));
+    QCOMPARE(com3.drain(), QByteArray());
+}
+
+void WindowPtyTest::portHeldByAnotherProgram()
+{
+    Console c;
+    PtyPair com2;
+    c.ports.link(2, com2.slavePath());
+    QProcess holder;
+    holder.start(QStringLiteral(TQM_HOLD_PORT), {com2.slavePath()});
+    QVERIFY(holder.waitForReadyRead(5000));
+    QCOMPARE(holder.readLine().trimmed(), QByteArray("held"));
+
+    MessageCatcher catcher;
+    c.start();
+    QVERIFY(QTest::qWaitForWindowExposed(c.window.get()));
+    auto *list = c.window->control<QListWidget>("list_port");
+    QCOMPARE(list->count(), 1);
+    QCOMPARE(list->item(0)->text(), QStringLiteral("COM1"));
+
+    c.click("Optcom2");
+    QCOMPARE(catcher.texts(), QStringList({QStringLiteral("존제 하지 않는 통신포트 입니다.")}));
+    QCOMPARE(c.port->commPort(), 1);
+    QVERIFY(c.port->portOpen());
+    holder.closeWriteChannel();
+    QVERIFY(holder.waitForFinished(5000));
+}
+
+void WindowPtyTest::deviceLostAndBack()
+{
+    Console c;
+    auto far = std::make_unique<PtyPair>();
+    c.ports.link(1, far->slavePath());
+    MessageCatcher catcher;
+    c.start();
+    QVERIFY(c.port->portOpen());
+    far->write("[before]");
+    QTRY_COMPARE_WITH_TIMEOUT(c.box(), QStringLiteral("[before]"), 5000);
+    far.reset(); // the far end hangs up, as a pulled USB adapter does
+    QTRY_COMPARE_WITH_TIMEOUT(catcher.messages.size(), 1, 5000);
+    QVERIFY2(catcher.messages[0].text.contains("gone"), qPrintable(catcher.messages[0].text));
+    QVERIFY(!c.port->portOpen());
+    QCOMPARE(c.box(), QStringLiteral("[before]"));
+
+    // No spinning on a dead descriptor while the device is away.
+    const double before = cpuSeconds();
+    QTest::qWait(3000);
+    const double spent = cpuSeconds() - before;
+    QVERIFY2(spent < 0.3, qPrintable(QStringLiteral("%1 s of CPU in 3 s").arg(spent)));
+    QCOMPARE(catcher.messages.size(), 1); // reported once
+
+    c.click("cmd_version"); // the closed-port failure, never a crash
+    QCOMPARE(catcher.messages.size(), 2);
+
+    PtyPair back;
+    c.ports.link(1, back.slavePath());
+    QTRY_VERIFY_WITH_TIMEOUT(c.port->portOpen(), 5000);
+    c.click("cmd_version");
+    QCOMPARE(back.read(3).toHex(' '), QByteArray("1b 2b 23"));
+}
+
+QTEST_MAIN(WindowPtyTest)
+#include "test_window_pty.moc"
