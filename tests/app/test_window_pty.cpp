@@ -37,31 +37,27 @@ struct Console {
     PtyPair com1;
     std::unique_ptr<QtSerialControl> port;
     FixedClock clock{{QDateTime(QDate(2007, 9, 11), QTime(15, 4, 5))},
-                     QLocale(QLocale::Korean, QLocale::SouthKorea), QStringLiteral("AP h:mm:ss")};
+                     QLocale(QLocale::Korean, QLocale::SouthKorea),
+                     QStringLiteral("AP h:mm:ss")};
     std::unique_ptr<MainWindow> window;
 
-    Console()
-    {
-        ports.link(1, com1.slavePath());
-    }
-    void start()
-    {
+    Console() { ports.link(1, com1.slavePath()); }
+    void start() {
         port = std::make_unique<QtSerialControl>(PortMap(ports.path()));
         window = std::make_unique<MainWindow>(*port, clock);
         window->load();
         window->show();
     }
-    void click(const char *control)
-    {
+    void click(const char *control) {
         auto *b = window->findChild<QAbstractButton *>(control);
-        const QPoint at = qobject_cast<QRadioButton *>(b) ? QPoint(6, b->height() / 2) : b->rect().center();
+        const QPoint at =
+            qobject_cast<QRadioButton *>(b) ? QPoint(6, b->height() / 2) : b->rect().center();
         QTest::mouseClick(b, Qt::LeftButton, {}, at);
     }
     QString box() const { return window->control<ReceiveBox>("txtrecv")->text(); }
 };
 
-double cpuSeconds()
-{
+double cpuSeconds() {
     rusage u{};
     getrusage(RUSAGE_SELF, &u);
     return u.ru_utime.tv_sec + u.ru_stime.tv_sec + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
@@ -69,22 +65,21 @@ double cpuSeconds()
 
 } // namespace
 
-void WindowPtyTest::commandBytesOnTheLine_data()
-{
+void WindowPtyTest::commandBytesOnTheLine_data() {
     QTest::addColumn<QString>("control");
     QTest::addColumn<QByteArray>("wire");
-    QTest::newRow("lcd text") << "cmd_Lcd_Display"
-                              << QByteArray::fromHex(
-                                     "1b2b57 bfb5b9ae283136c0da29 0a 3132333435363738393031323334353637383930 0a "
-                                     "c7d1b1db2838c0da29 0a b5bfc7d8b9b0b0fa20b9e9b5cebbea 0d");
+    QTest::newRow("lcd text")
+        << "cmd_Lcd_Display"
+        << QByteArray::fromHex(
+               "1b2b57 bfb5b9ae283136c0da29 0a 3132333435363738393031323334353637383930 0a "
+               "c7d1b1db2838c0da29 0a b5bfc7d8b9b0b0fa20b9e9b5cebbea 0d");
     QTest::newRow("relay") << "cmd_ext_relay" << QByteArray::fromHex("1b2b50330d");
     QTest::newRow("buzzer") << "Option3" << QByteArray::fromHex("1b2b450d 1b2b4c3030330d");
     QTest::newRow("data send") << "cmd_data_send" << QByteArray("ABCDEFGHIJKLMNOPQRSTUVWXYZ");
     QTest::newRow("clock") << "cmdtimessetting" << QByteArray("\x1b+X070911150405\r");
 }
 
-void WindowPtyTest::commandBytesOnTheLine()
-{
+void WindowPtyTest::commandBytesOnTheLine() {
     QFETCH(QString, control);
     QFETCH(QByteArray, wire);
     Console c;
@@ -96,8 +91,7 @@ void WindowPtyTest::commandBytesOnTheLine()
     QCOMPARE(c.com1.drain(), QByteArray()); // nothing more: no CR or LF added
 }
 
-void WindowPtyTest::repliesShowAndCommandsClear()
-{
+void WindowPtyTest::repliesShowAndCommandsClear() {
     Console c;
     c.start();
     c.com1.write(QByteArray::fromHex("02 41 42 0d 0a 03"));
@@ -110,8 +104,7 @@ void WindowPtyTest::repliesShowAndCommandsClear()
     QTRY_COMPARE_WITH_TIMEOUT(c.box(), QStringLiteral("[STX]0[ETX][CR]"), 5000);
 }
 
-void WindowPtyTest::movingTheLink()
-{
+void WindowPtyTest::movingTheLink() {
     Console c;
     PtyPair com3;
     c.ports.link(3, com3.slavePath());
@@ -135,8 +128,7 @@ void WindowPtyTest::movingTheLink()
     QCOMPARE(com3.drain(), QByteArray());
 }
 
-void WindowPtyTest::portHeldByAnotherProgram()
-{
+void WindowPtyTest::portHeldByAnotherProgram() {
     Console c;
     PtyPair com2;
     c.ports.link(2, com2.slavePath());
@@ -160,8 +152,7 @@ void WindowPtyTest::portHeldByAnotherProgram()
     QVERIFY(holder.waitForFinished(5000));
 }
 
-void WindowPtyTest::deviceLostAndBack()
-{
+void WindowPtyTest::deviceLostAndBack() {
     Console c;
     auto far = std::make_unique<PtyPair>();
     c.ports.link(1, far->slavePath());
