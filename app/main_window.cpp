@@ -145,7 +145,7 @@ void MainWindow::report_failure(const QString &cause) {
 // An option's Click runs when it becomes selected, by the operator or by a routine, and again
 // when the operator clicks it while it is already selected; one change runs it once.
 void MainWindow::bindOption(QRadioButton *option, const QString &routine,
-                            std::function<void()> run) {
+                            const std::function<void()> &run) {
     auto toggledByThisPress = std::make_shared<bool>(false);
     connect(option, &QAbstractButton::pressed, this, [=] { *toggledByThisPress = false; });
     connect(option, &QAbstractButton::toggled, this, [=, this](bool on) {

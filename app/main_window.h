@@ -59,7 +59,7 @@ protected:
 private:
     void buildControls();
     void bindEvents();
-    void bindOption(QRadioButton *option, const QString &routine, std::function<void()> run);
+    void bindOption(QRadioButton *option, const QString &routine, const std::function<void()> &run);
     // One event: runs the routine; a failure ends it at the failing step and is reported.
     void runEvent(const QString &routine, const std::function<void()> &run);
     void report_failure(const QString &cause);

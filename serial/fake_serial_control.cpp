@@ -30,7 +30,7 @@ void FakeSerialControl::writeBytes(const QByteArray &bytes) {
 
 QByteArray FakeSerialControl::readBytes(qint64 maxBytes) {
     ++reads;
-    const QByteArray batch = maxBytes > 0 ? rx_.left(maxBytes) : rx_;
+    QByteArray batch = maxBytes > 0 ? rx_.left(maxBytes) : rx_;
     rx_.remove(0, batch.size());
     return batch;
 }
