@@ -1,0 +1,305 @@
+// Model, wrapping, painting, scrolling and selection of the receive box.
+#include "receive/receive_box.h"
+
+#include <QAccessible>
+#include <QAccessibleWidget>
+#include <QClipboard>
+#include <QFontMetricsF>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QScrollBar>
+
+#include <algorithm>
+#include <climits>
+#include <cmath>
+
+namespace tqm {
+
+namespace {
+
+constexpr int margin = 2; // pixels between the frame and the text
+// At 96 dpi this gives 13-pixel lines: four of them fill the 65-pixel box with a little air.
+constexpr int pointSize = 10;
+
+// Assistive technology reads the box as read-only text whose value is everything received.
+class ReceiveBoxAccessible : public QAccessibleWidget {
+public:
+    explicit ReceiveBoxAccessible(ReceiveBox *box)
+        : QAccessibleWidget(box, QAccessible::StaticText) {}
+
+    QString text(QAccessible::Text t) const override {
+        if (t == QAccessible::Value)
+            return static_cast<const ReceiveBox *>(object())->text();
+        return QAccessibleWidget::text(t);
+    }
+
+    QAccessible::State state() const override {
+        QAccessible::State s = QAccessibleWidget::state();
+        s.readOnly = true;
+        s.multiLine = true;
+        s.selectableText = true;
+        return s;
+    }
+};
+
+QAccessibleInterface *accessibleFactory(const QString &, QObject *object) {
+    if (auto *box = qobject_cast<ReceiveBox *>(object))
+        return new ReceiveBoxAccessible(box);
+    return nullptr;
+}
+
+// Only these are sure to take exactly one cell of the monospace font in one run.
+bool isPlainAscii(QChar c) {
+    return c.unicode() >= 0x20 && c.unicode() < 0x7f;
+}
+
+} // namespace
+
+ReceiveBox::ReceiveBox(QWidget *parent)
+    : QAbstractScrollArea(parent) {
+    static const bool accessibleInstalled = (QAccessible::installFactory(accessibleFactory), true);
+    Q_UNUSED(accessibleInstalled);
+
+    QFont cellFont(QStringLiteral("NanumGothicCoding"), pointSize);
+    cellFont.setStyleHint(QFont::Monospace);
+    cellFont.setFixedPitch(true);
+    cellFont.setKerning(false); // kerning would pull glyphs off the grid the mouse is read against
+    setFont(cellFont);
+
+    setFocusPolicy(Qt::StrongFocus);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    viewport()->setCursor(Qt::IBeamCursor);
+    verticalScrollBar()->setRange(0, 0);
+    verticalScrollBar()->setSingleStep(1);
+    relayout();
+}
+
+void ReceiveBox::setText(const QString &text) {
+    text_ = text;
+    anchor_ = cursor_ = 0;
+    updateScrollRange(true);
+    viewport()->update();
+    emit textChanged();
+}
+
+void ReceiveBox::append(QStringView more) {
+    if (more.isEmpty())
+        return;
+    const bool follow = atBottom();
+    text_.append(more);
+    updateScrollRange(follow);
+    // Only scheduled: during a flood many batches share one paint.
+    viewport()->update();
+    emit textChanged();
+}
+
+QString ReceiveBox::selectedText() const {
+    const qsizetype from = std::min(anchor_, cursor_);
+    return text_.mid(from, std::max(anchor_, cursor_) - from);
+}
+
+qsizetype ReceiveBox::lineCount(qsizetype length, int columns) {
+    Q_ASSERT(columns > 0);
+    return length <= 0 ? 1 : (length + columns - 1) / columns;
+}
+
+QRect ReceiveBox::cellRect(qsizetype index) const {
+    const qsizetype row = index / columns_ - firstLine();
+    const qreal x = margin + (index % columns_) * cellWidth_;
+    return QRectF(x, margin + row * lineHeight_, cellWidth_, lineHeight_).toAlignedRect();
+}
+
+void ReceiveBox::selectAll() {
+    anchor_ = 0;
+    cursor_ = text_.size();
+    viewport()->update();
+}
+
+void ReceiveBox::copy() const {
+    // An empty selection leaves whatever the operator copied before on the clipboard.
+    if (anchor_ != cursor_)
+        QGuiApplication::clipboard()->setText(selectedText());
+}
+
+bool ReceiveBox::event(QEvent *event) {
+    // Claim the keys the box acts on before any shortcut of the window takes them.
+    if (event->type() == QEvent::ShortcutOverride) {
+        const auto *key = static_cast<QKeyEvent *>(event);
+        for (auto standard :
+             {QKeySequence::Copy, QKeySequence::SelectAll, QKeySequence::MoveToStartOfDocument,
+              QKeySequence::MoveToEndOfDocument}) {
+            if (key->matches(standard)) {
+                event->accept();
+                return true;
+            }
+        }
+    }
+    return QAbstractScrollArea::event(event);
+}
+
+void ReceiveBox::changeEvent(QEvent *event) {
+    QAbstractScrollArea::changeEvent(event);
+    if (event->type() == QEvent::FontChange)
+        relayout();
+}
+
+void ReceiveBox::resizeEvent(QResizeEvent *event) {
+    QAbstractScrollArea::resizeEvent(event);
+    relayout();
+}
+
+void ReceiveBox::paintEvent(QPaintEvent *event) {
+    QPainter painter(viewport());
+    const QPalette &colours = palette();
+    const qsizetype selectionStart = std::min(anchor_, cursor_);
+    const qsizetype selectionEnd = std::max(anchor_, cursor_);
+    const int firstRow = std::max(0, (event->rect().top() - margin) / lineHeight_);
+    const int lastRow = std::max(0, (event->rect().bottom() - margin) / lineHeight_);
+    for (int row = firstRow; row <= lastRow; ++row) {
+        const qsizetype start = (firstLine() + row) * columns_;
+        if (start >= text_.size())
+            break;
+        const qsizetype end = std::min(text_.size(), start + columns_);
+        const qreal top = margin + row * lineHeight_;
+        // The row in three parts: before, inside and after the selection.
+        const qsizetype cuts[] = {start, std::clamp(selectionStart, start, end),
+                                  std::clamp(selectionEnd, start, end), end};
+        for (int part = 0; part < 3; ++part) {
+            if (cuts[part] >= cuts[part + 1])
+                continue;
+            const qsizetype count = cuts[part + 1] - cuts[part];
+            const qreal x = margin + (cuts[part] - start) * cellWidth_;
+            const bool selected = part == 1;
+            if (selected)
+                painter.fillRect(QRectF(x, top, count * cellWidth_, lineHeight_),
+                                 colours.brush(QPalette::Highlight));
+            painter.setPen(colours.color(selected ? QPalette::HighlightedText : QPalette::Text));
+            drawCells(painter, x, top + ascent_, QStringView(text_).sliced(cuts[part], count));
+        }
+    }
+}
+
+void ReceiveBox::drawCells(QPainter &painter, qreal x, qreal baseline, QStringView cells) const {
+    // Latin letters beyond ASCII may be wider or come from a fallback font; each is put on its
+    // own cell so that the grid, the selection and the mouse keep agreeing.
+    qsizetype i = 0;
+    while (i < cells.size()) {
+        qsizetype j = i;
+        while (j < cells.size() && isPlainAscii(cells[j]))
+            ++j;
+        if (j == i)
+            ++j;
+        painter.drawText(QPointF(x + i * cellWidth_, baseline), cells.sliced(i, j - i).toString());
+        i = j;
+    }
+}
+
+void ReceiveBox::keyPressEvent(QKeyEvent *event) {
+    QScrollBar *bar = verticalScrollBar();
+    if (event->matches(QKeySequence::Copy))
+        copy();
+    else if (event->matches(QKeySequence::SelectAll))
+        selectAll();
+    else if (event->matches(QKeySequence::MoveToStartOfDocument))
+        bar->triggerAction(QAbstractSlider::SliderToMinimum);
+    else if (event->matches(QKeySequence::MoveToEndOfDocument))
+        bar->triggerAction(QAbstractSlider::SliderToMaximum);
+    else if (event->matches(QKeySequence::MoveToPreviousPage))
+        bar->triggerAction(QAbstractSlider::SliderPageStepSub);
+    else if (event->matches(QKeySequence::MoveToNextPage))
+        bar->triggerAction(QAbstractSlider::SliderPageStepAdd);
+    else if (event->matches(QKeySequence::MoveToPreviousLine))
+        bar->triggerAction(QAbstractSlider::SliderSingleStepSub);
+    else if (event->matches(QKeySequence::MoveToNextLine))
+        bar->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+    else
+        event->ignore(); // the operator never types into the box
+}
+
+void ReceiveBox::mousePressEvent(QMouseEvent *event) {
+    if (event->button() != Qt::LeftButton) {
+        event->ignore();
+        return;
+    }
+    anchor_ = cursor_ = indexAt(event->position());
+    dragging_ = true;
+    viewport()->update();
+}
+
+void ReceiveBox::mouseMoveEvent(QMouseEvent *event) {
+    if (dragging_ && (event->buttons() & Qt::LeftButton))
+        dragTo(event->position());
+}
+
+void ReceiveBox::mouseReleaseEvent(QMouseEvent *event) {
+    if (dragging_ && event->button() == Qt::LeftButton) {
+        dragTo(event->position());
+        dragging_ = false;
+    }
+}
+
+void ReceiveBox::scrollContentsBy(int, int) {
+    viewport()->update();
+}
+
+void ReceiveBox::dragTo(QPointF pos) {
+    // Dragging past the top or bottom edge scrolls, so a selection can reach beyond four lines.
+    if (pos.y() < 0)
+        verticalScrollBar()->triggerAction(QAbstractSlider::SliderSingleStepSub);
+    else if (pos.y() > viewport()->height())
+        verticalScrollBar()->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+    const qsizetype index = indexAt(pos);
+    if (index != cursor_) {
+        cursor_ = index;
+        viewport()->update();
+    }
+}
+
+qsizetype ReceiveBox::indexAt(QPointF pos) const {
+    const qsizetype line = firstLine() + qsizetype(std::floor((pos.y() - margin) / lineHeight_));
+    if (line < 0)
+        return 0;
+    // Nearest boundary between two characters, as a text cursor would land.
+    const qsizetype column =
+        std::clamp<qsizetype>(qRound((pos.x() - margin) / cellWidth_), 0, columns_);
+    return std::min(text_.size(), line * columns_ + column);
+}
+
+void ReceiveBox::relayout() {
+    const bool follow = atBottom();
+    const qsizetype topIndex = firstLine() * columns_;
+    const QFontMetricsF metrics(font());
+    cellWidth_ = std::max<qreal>(1, metrics.horizontalAdvance(QLatin1Char('0')));
+    lineHeight_ = std::max(1, int(std::ceil(metrics.lineSpacing())));
+    ascent_ = metrics.ascent();
+    columns_ = std::max(1, int((viewport()->width() - 2 * margin) / cellWidth_));
+    pageLines_ = std::max(1, (viewport()->height() - 2 * margin) / lineHeight_);
+    verticalScrollBar()->setPageStep(pageLines_);
+    updateScrollRange(follow);
+    // A new width rewraps everything: keep the operator's place at the same character.
+    if (!follow)
+        verticalScrollBar()->setValue(int(std::min<qsizetype>(INT_MAX, topIndex / columns_)));
+    viewport()->update();
+}
+
+void ReceiveBox::updateScrollRange(bool toBottom) {
+    const qsizetype hidden = std::max<qsizetype>(0, lineCount() - pageLines_);
+    const int maximum = int(std::min<qsizetype>(INT_MAX, hidden));
+    verticalScrollBar()->setRange(0, maximum);
+    if (toBottom)
+        verticalScrollBar()->setValue(maximum);
+}
+
+bool ReceiveBox::atBottom() const {
+    return verticalScrollBar()->value() >= verticalScrollBar()->maximum();
+}
+
+qsizetype ReceiveBox::firstLine() const {
+    return verticalScrollBar()->value();
+}
+
+} // namespace tqm

@@ -1,0 +1,71 @@
+// The receive box `txtrecv`: a read-only view of everything the device sent since the last
+// command, whose update and paint cost stay flat however much the box already holds.
+#pragma once
+
+#include <QAbstractScrollArea>
+#include <QString>
+#include <QStringView>
+
+namespace tqm {
+
+// Each UTF-16 code unit takes one cell of a fixed grid: the device's text is ASCII and
+// single-width Latin, so wrapping is arithmetic and only the rows on screen are ever touched.
+class ReceiveBox : public QAbstractScrollArea {
+    Q_OBJECT
+public:
+    explicit ReceiveBox(QWidget *parent = nullptr);
+
+    const QString &text() const { return text_; }
+    // Replaces the whole text ("" empties the box), drops the selection, shows the newest line.
+    void setText(const QString &text);
+    // Adds one receive batch at the end; if the operator was watching the newest line, the view
+    // follows it, otherwise it stays where the operator scrolled to.
+    void append(QStringView more);
+
+    QString selectedText() const;
+    int columns() const { return columns_; }
+    qsizetype lineCount() const { return lineCount(text_.size(), columns_); }
+    // Lines that `length` characters fill at `columns` a line; an empty box still has its one line.
+    static qsizetype lineCount(qsizetype length, int columns);
+    // Where the character at `index` sits in viewport coordinates, on screen or not.
+    QRect cellRect(qsizetype index) const;
+
+public slots:
+    void selectAll();
+    void copy() const;
+
+signals:
+    void textChanged();
+
+protected:
+    bool event(QEvent *event) override;
+    void changeEvent(QEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void scrollContentsBy(int dx, int dy) override;
+
+private:
+    void relayout();
+    void updateScrollRange(bool toBottom);
+    bool atBottom() const;
+    qsizetype firstLine() const;
+    qsizetype indexAt(QPointF pos) const;
+    void dragTo(QPointF pos);
+    void drawCells(QPainter &painter, qreal x, qreal baseline, QStringView cells) const;
+
+    QString text_;
+    qsizetype anchor_ = 0; // selection is [min(anchor_, cursor_), max(anchor_, cursor_))
+    qsizetype cursor_ = 0;
+    bool dragging_ = false;
+    int columns_ = 1;
+    int pageLines_ = 1;
+    int lineHeight_ = 1;
+    qreal cellWidth_ = 1;
+    qreal ascent_ = 0;
+};
+
+} // namespace tqm

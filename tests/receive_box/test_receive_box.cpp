@@ -1,0 +1,227 @@
+// Tests of the receive box: the text kept exactly, wrapping, following the newest line,
+// scrolling back, selecting and copying, read-only keys, and painting a flood.
+#include "receive/receive_box.h"
+
+#include <QAccessible>
+#include <QApplication>
+#include <QClipboard>
+#include <QScrollBar>
+#include <QSignalSpy>
+#include <QTest>
+
+using tqm::ReceiveBox;
+
+namespace {
+
+// At the size the window gives it.
+bool shown(ReceiveBox &box) {
+    box.resize(737, 65);
+    box.show();
+    return QTest::qWaitForWindowExposed(&box);
+}
+
+QString clipboardText() {
+    return QGuiApplication::clipboard()->text();
+}
+
+} // namespace
+
+class ReceiveBoxTest : public QObject {
+    Q_OBJECT
+private slots:
+    void init() { QGuiApplication::clipboard()->clear(); }
+
+    void appendKeepsTextExact_data() {
+        QTest::addColumn<QString>("before");
+        QTest::addColumn<QStringList>("batches");
+        QTest::addColumn<QString>("expected");
+        QTest::addColumn<int>("changes");
+        QTest::newRow("one batch")
+            << "" << QStringList{"[STX]AB[CR][LF][ETX]"} << "[STX]AB[CR][LF][ETX]" << 1;
+        QTest::newRow("batches join")
+            << "" << QStringList{"[STX]A", "B[ETX]"} << "[STX]AB[ETX]" << 2;
+        QTest::newRow("empty batch") << "[ESC]+y" << QStringList{""} << "[ESC]+y" << 0;
+        QTest::newRow("old text in front")
+            << "[ACK]" << QStringList{"[NAK]", "", "x"} << "[ACK][NAK]x" << 2;
+        QTest::newRow("latin letter") << "" << QStringList{"caf", "\u00e9"} << "caf\u00e9" << 2;
+    }
+    void appendKeepsTextExact() {
+        QFETCH(QString, before);
+        QFETCH(QStringList, batches);
+        ReceiveBox box;
+        box.setText(before);
+        QSignalSpy changed(&box, &ReceiveBox::textChanged);
+        for (const QString &batch : batches)
+            box.append(batch);
+        QTEST(box.text(), "expected");
+        QTEST(int(changed.count()), "changes");
+    }
+
+    void setTextReplacesAndEmptyClearsSelection() {
+        ReceiveBox box;
+        box.setText("[STX]old[ETX]");
+        box.setText("[STX]new[ETX]");
+        QCOMPARE(box.text(), QString("[STX]new[ETX]"));
+        box.selectAll();
+        box.setText("");
+        QCOMPARE(box.text(), QString());
+        QCOMPARE(box.selectedText(), QString());
+    }
+
+    void lineCount_data() {
+        QTest::addColumn<qsizetype>("length");
+        QTest::addColumn<int>("columns");
+        QTest::addColumn<qsizetype>("lines");
+        QTest::newRow("empty box shows one line") << qsizetype(0) << 80 << qsizetype(1);
+        QTest::newRow("one character") << qsizetype(1) << 80 << qsizetype(1);
+        QTest::newRow("exactly full") << qsizetype(80) << 80 << qsizetype(1);
+        QTest::newRow("one over") << qsizetype(81) << 80 << qsizetype(2);
+        QTest::newRow("one column") << qsizetype(10) << 1 << qsizetype(10);
+        QTest::newRow("flood") << qsizetype(50'000'000) << 112 << qsizetype(446'429);
+    }
+    void lineCount() {
+        QFETCH(qsizetype, length);
+        QFETCH(int, columns);
+        QTEST(ReceiveBox::lineCount(length, columns), "lines");
+    }
+
+    // 100 full lines, four on screen: the last page starts at line 96.
+    void scrollsAndFollowsNewest_data() {
+        QTest::addColumn<bool>("fromTop");
+        QTest::addColumn<Qt::Key>("key"); // Key_unknown: one notch of the wheel up instead
+        QTest::addColumn<Qt::KeyboardModifiers>("modifiers");
+        QTest::addColumn<int>("firstLine");
+        QTest::addColumn<int>("afterBatch"); // 106 follows the ten new lines
+        const Qt::KeyboardModifiers none, ctrl(Qt::ControlModifier);
+        QTest::newRow("watching the newest") << false << Qt::Key_Shift << none << 96 << 106;
+        QTest::newRow("Up") << false << Qt::Key_Up << none << 95 << 95;
+        QTest::newRow("PageUp") << false << Qt::Key_PageUp << none << 92 << 92;
+        QTest::newRow("wheel up") << false << Qt::Key_unknown << none << 93 << 93;
+        QTest::newRow("Ctrl+Home") << false << Qt::Key_Home << ctrl << 0 << 0;
+        QTest::newRow("Up at the top") << true << Qt::Key_Up << none << 0 << 0;
+        QTest::newRow("Down") << true << Qt::Key_Down << none << 1 << 1;
+        QTest::newRow("PageDown") << true << Qt::Key_PageDown << none << 4 << 4;
+        QTest::newRow("Ctrl+End") << true << Qt::Key_End << ctrl << 96 << 106;
+    }
+    void scrollsAndFollowsNewest() {
+        QFETCH(bool, fromTop);
+        QFETCH(Qt::Key, key);
+        QFETCH(Qt::KeyboardModifiers, modifiers);
+        ReceiveBox box;
+        QVERIFY(shown(box));
+        QScrollBar *bar = box.verticalScrollBar();
+        box.setText(QString(box.columns() * 100, 'x'));
+        if (fromTop)
+            bar->setValue(0);
+        if (key == Qt::Key_unknown) {
+            const QPointF at(10, 10);
+            QWheelEvent wheel(at, box.viewport()->mapToGlobal(at), {}, {0, 120}, Qt::NoButton,
+                              Qt::NoModifier, Qt::NoScrollPhase, false);
+            QApplication::sendEvent(box.viewport(), &wheel);
+        } else {
+            QTest::keyClick(&box, key, modifiers);
+        }
+        QTEST(bar->value(), "firstLine");
+        box.append(QString(box.columns() * 10, 'y'));
+        QTEST(bar->value(), "afterBatch");
+        // A command's new text is shown at its newest line wherever the operator was.
+        box.setText(QString(box.columns() * 100, 'z'));
+        box.append(QString(box.columns() * 10, 'y'));
+        QCOMPARE(bar->value(), 106);
+    }
+
+    void selectAllCopiesTextWithoutBreaks() {
+        ReceiveBox box;
+        QVERIFY(shown(box));
+        box.setText(QString("[STX]0123456789[CR][LF]").repeated(1000));
+        QTest::keyClick(&box, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClick(&box, Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(clipboardText(), QString("[STX]0123456789[CR][LF]").repeated(1000));
+    }
+
+    void dragCopiesThatPart_data() {
+        QTest::addColumn<qsizetype>("from");
+        QTest::addColumn<qsizetype>("to");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("within a line") << qsizetype(3) << qsizetype(8) << "34567";
+        QTest::newRow("backwards") << qsizetype(8) << qsizetype(3) << "34567";
+        QTest::newRow("across wrapped lines")
+            << qsizetype(5) << qsizetype(305) << QString("5678901234").repeated(30);
+        QTest::newRow("a click selects nothing") << qsizetype(4) << qsizetype(4) << "";
+    }
+    void dragCopiesThatPart() {
+        QFETCH(qsizetype, from);
+        QFETCH(qsizetype, to);
+        ReceiveBox box;
+        QVERIFY(shown(box));
+        box.setText(QString("0123456789").repeated(100));
+        box.verticalScrollBar()->setValue(0);
+        QVERIFY(box.columns() < 300); // the long drag crosses lines...
+        QVERIFY(box.viewport()->rect().contains(box.cellRect(305))); // ...all on screen
+        // Just right of the boundary in front of each character.
+        const QPoint press = box.cellRect(from).topLeft() + QPoint(1, 5);
+        const QPoint release = box.cellRect(to).topLeft() + QPoint(1, 5);
+        QTest::mousePress(box.viewport(), Qt::LeftButton, {}, press);
+        QMouseEvent move(QEvent::MouseMove, release, box.viewport()->mapToGlobal(release),
+                         Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(box.viewport(), &move);
+        QTest::mouseRelease(box.viewport(), Qt::LeftButton, {}, release);
+        QTest::keyClick(&box, Qt::Key_C, Qt::ControlModifier);
+        QTEST(clipboardText(), "expected");
+    }
+
+    void keysDoNotEdit_data() {
+        QTest::addColumn<Qt::Key>("key");
+        QTest::addColumn<Qt::KeyboardModifiers>("modifiers");
+        const Qt::KeyboardModifiers none, ctrl(Qt::ControlModifier);
+        QTest::newRow("letter") << Qt::Key_Q << none;
+        QTest::newRow("Return") << Qt::Key_Return << none;
+        QTest::newRow("Backspace") << Qt::Key_Backspace << none;
+        QTest::newRow("Delete") << Qt::Key_Delete << none;
+        QTest::newRow("paste") << Qt::Key_V << ctrl;
+        QTest::newRow("cut") << Qt::Key_X << ctrl;
+    }
+    void keysDoNotEdit() {
+        QFETCH(Qt::Key, key);
+        QFETCH(Qt::KeyboardModifiers, modifiers);
+        QGuiApplication::clipboard()->setText("pasted");
+        ReceiveBox box;
+        box.setText("[STX]AB[ETX]");
+        box.selectAll();
+        QTest::keyClick(&box, key, modifiers);
+        QCOMPARE(box.text(), QString("[STX]AB[ETX]"));
+    }
+
+    void paintsTenMegabytesWithSelectionHighlighted() {
+        ReceiveBox box;
+        QPalette colours = box.palette();
+        colours.setColor(QPalette::Highlight, QColor(255, 0, 0));
+        box.setPalette(colours);
+        QVERIFY(shown(box));
+        box.setText(QString("[STX]01234567890[ETX][CR]").repeated(400'000));
+        QCOMPARE(box.text().size(), 10'000'000);
+        const auto highlightedPixels = [&box] {
+            const QImage image = box.grab().toImage().convertToFormat(QImage::Format_RGB32);
+            int count = 0;
+            for (int y = 0; y < image.height(); ++y)
+                for (int x = 0; x < image.width(); ++x)
+                    count += image.pixel(x, y) == qRgb(255, 0, 0);
+            return count;
+        };
+        QCOMPARE(highlightedPixels(), 0);
+        box.selectAll();
+        QVERIFY(highlightedPixels() > 5000); // four lines' worth of background
+    }
+
+    void assistiveTechnologyReadsText() {
+        ReceiveBox box;
+        box.setText("[STX]AB[ETX]");
+        QAccessibleInterface *face = QAccessible::queryAccessibleInterface(&box);
+        QVERIFY(face);
+        QCOMPARE(face->text(QAccessible::Value), QString("[STX]AB[ETX]"));
+        QVERIFY(face->state().readOnly);
+    }
+};
+
+QTEST_MAIN(ReceiveBoxTest)
+#include "test_receive_box.moc"
