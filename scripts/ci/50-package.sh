@@ -115,13 +115,25 @@ runner=""
 installed=false
 cleanup() {
   local status=$?
-  [[ -n "$runner" ]] && kill "$runner" 2>/dev/null && wait "$runner" 2>/dev/null
-  [[ -n "$sim" ]] && kill "$sim" 2>/dev/null && wait "$sim" 2>/dev/null
+  # Each step must run even when an earlier one fails.
+  set +e
+  if [[ -n "$runner" ]]; then
+    kill "$runner" 2>/dev/null
+    wait "$runner" 2>/dev/null
+  fi
+  if [[ -n "$sim" ]]; then
+    kill "$sim" 2>/dev/null
+    wait "$sim" 2>/dev/null
+  fi
   if $installed; then
     $SUDO apt-get remove -y -qq tqm810-console >/dev/null 2>&1 || say "could not remove the package"
   fi
   rm -rf "$work"
-  ((status == 0)) && say "passed in ${SECONDS} s" || say "failed after ${SECONDS} s"
+  if ((status == 0)); then
+    say "passed in ${SECONDS} s"
+  else
+    say "failed after ${SECONDS} s"
+  fi
 }
 trap cleanup EXIT
 trap 'exit 130' INT TERM
