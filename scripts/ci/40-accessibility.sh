@@ -1,0 +1,136 @@
+#!/usr/bin/env bash
+# Accessibility check: the built console under Xvfb on a private session bus with an AT-SPI
+# registry, inspected by tests/accessibility/check_a11y.py as a screen reader would see it.
+#
+# Never opens a real serial port: COM1 is the simulator's pty in a private ports directory.
+set -euo pipefail
+here=$(cd "$(dirname "$0")/../.." && pwd)
+build="${TQM_BUILD_DIR:-$here/build}"
+# Stage two exits with this when the accessibility bus itself cannot be had on this machine.
+no_bus=77
+
+say() { echo "a11y: $*" >&2; }
+fail() {
+  say "FAIL: $*"
+  exit 1
+}
+
+# Second stage, inside dbus-run-session on the display that xvfb-run made.
+if [[ "${1:-}" == "--in-session" ]]; then
+  work="$2"
+  pids=()
+  trap 'for p in "${pids[@]}"; do kill "$p" 2>/dev/null; done; wait; true' EXIT
+
+  # Waits until NAME has an owner on BUS (--session or --bus=ADDRESS), without starting anything.
+  owned() {
+    for _ in $(seq 100); do
+      dbus-send "$1" --print-reply=literal --dest=org.freedesktop.DBus /org/freedesktop/DBus \
+        org.freedesktop.DBus.NameHasOwner "string:$2" 2>/dev/null | grep -q true && return 0
+      sleep 0.1
+    done
+    return 1
+  }
+
+  /usr/libexec/at-spi-bus-launcher --launch-immediately >"$work/bus.log" 2>&1 &
+  pids+=($!)
+  if ! owned --session org.a11y.Bus; then
+    cat "$work/bus.log" >&2
+    say "at-spi-bus-launcher did not take its name on the session bus within 10 s"
+    exit $no_bus
+  fi
+  address=$(dbus-send --session --print-reply=literal --dest=org.a11y.Bus /org/a11y/bus \
+    org.a11y.Bus.GetAddress) || address=""
+  address=${address//[[:space:]]/}
+  if [[ -z "$address" ]]; then
+    cat "$work/bus.log" >&2
+    say "at-spi-bus-launcher gave no accessibility bus address"
+    exit $no_bus
+  fi
+
+  /usr/libexec/at-spi2-registryd >"$work/registry.log" 2>&1 &
+  pids+=($!)
+  if ! owned --bus="$address" org.a11y.atspi.Registry; then
+    cat "$work/registry.log" >&2
+    say "at-spi2-registryd did not take its name on the accessibility bus within 10 s"
+    exit $no_bus
+  fi
+  say "accessibility bus at $address, registry up"
+
+  # Qt talks to the accessibility bus only when asked to; no desktop here asks for it.
+  QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 "$build/app/tqm810-console" >"$work/console.log" 2>&1 &
+  pids+=($!)
+  status=0
+  /usr/bin/python3 "$here/tests/accessibility/check_a11y.py" || status=$?
+  if ((status != 0)); then
+    cat "$work/console.log" >&2
+  fi
+  exit $status
+fi
+
+SUDO=""
+[[ $(id -u) -ne 0 ]] && SUDO="sudo"
+export DEBIAN_FRONTEND=noninteractive
+needed=(dbus at-spi2-core python3-pyatspi gir1.2-atspi-2.0 xvfb xauth)
+missing=()
+for p in "${needed[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if ((${#missing[@]})); then
+  say "installing ${missing[*]}"
+  $SUDO apt-get update -qq >/dev/null
+  $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
+
+[[ -f "$build/build.ninja" ]] ||
+  cmake -S "$here" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build "$build" --target tqm810-console tqm810-sim >/dev/null
+
+work=$(mktemp -d)
+sim=""
+runner=""
+cleanup() {
+  local status=$?
+  # Each step must run even when an earlier one fails.
+  set +e
+  if [[ -n "$runner" ]]; then
+    kill "$runner" 2>/dev/null
+    wait "$runner" 2>/dev/null
+  fi
+  if [[ -n "$sim" ]]; then
+    kill "$sim" 2>/dev/null
+    wait "$sim" 2>/dev/null
+  fi
+  rm -rf "$work"
+  if ((status == 0)); then
+    say "done in ${SECONDS} s"
+  else
+    say "failed after ${SECONDS} s"
+  fi
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+
+ports="$work/config/tqm810-console/ports"
+"$build/sim/tqm810-sim" --ports-dir "$ports" --com 1 >"$work/sim.log" 2>&1 &
+sim=$!
+for _ in $(seq 100); do
+  [[ -L "$ports/com1" ]] && break
+  kill -0 "$sim" 2>/dev/null || fail "the simulator did not start: $(cat "$work/sim.log")"
+  sleep 0.1
+done
+[[ -L "$ports/com1" ]] || fail "the simulator made no com1 link within 10 s"
+
+mkdir -m 700 "$work/runtime"
+# timeout signals its whole process group: the X server, the buses and the console go with it.
+XDG_CONFIG_HOME="$work/config" XDG_RUNTIME_DIR="$work/runtime" \
+  timeout 120 xvfb-run -a -e "$work/xvfb.log" -s "-screen 0 1024x768x24" \
+  dbus-run-session -- bash "$0" --in-session "$work" &
+runner=$!
+status=0
+wait "$runner" || status=$?
+runner=""
+if ((status == no_bus)); then
+  say "SKIP: no AT-SPI accessibility bus could be started on this machine (see above)"
+  exit 0
+fi
+((status == 0)) || fail "the console's controls are not all reachable through AT-SPI (status $status)"
