@@ -162,6 +162,9 @@ void WindowPtyTest::deviceLostAndBack() {
     far->write("[before]");
     QTRY_COMPARE_WITH_TIMEOUT(c.box(), QStringLiteral("[before]"), 5000);
     far.reset(); // the far end hangs up, as a pulled USB adapter does
+    // Its device node goes with it: left linked, the freed pty number could be handed to another
+    // test's pty, and the console would reconnect to that.
+    c.ports.unlink(1);
     QTRY_COMPARE_WITH_TIMEOUT(catcher.messages.size(), 1, 5000);
     QVERIFY2(catcher.messages[0].text.contains("gone"), qPrintable(catcher.messages[0].text));
     QVERIFY(!c.port->portOpen());
