@@ -297,9 +297,7 @@ void MainWindowTest::portSearchTwice() {
 
 void MainWindowTest::passiveControlsSendNothing() {
     FakeWindow w;
-    w->load();
-    w->show();
-    QVERIFY(QTest::qWaitForWindowExposed(w.window.get()));
+    QVERIFY(w.loadAndShow());
     w.port.trace.clear();
     QSignalSpy ran(w.window.get(), &MainWindow::routineRan);
     for (const char *c : {"Frame1", "Frame2", "Frame3", "comport", "Label", "txtrecv"})
@@ -315,9 +313,7 @@ void MainWindowTest::passiveControlsSendNothing() {
 
 void MainWindowTest::optionGroupsIndependent() {
     FakeWindow w;
-    w->load();
-    w->show();
-    QVERIFY(QTest::qWaitForWindowExposed(w.window.get()));
+    QVERIFY(w.loadAndShow());
     QTest::mouseClick(w->control<QRadioButton>("Option2"), Qt::LeftButton, {}, QPoint(6, 8));
     QTest::mouseClick(w->control<QRadioButton>("Option1"), Qt::LeftButton, {}, QPoint(6, 8));
     QVERIFY(w->control<QRadioButton>("Option1")->isChecked());

@@ -127,9 +127,7 @@ void WindowEventsTest::commands() {
     QFETCH(QString, description);
     QFETCH(Frames, handOvers);
     FakeWindow w;
-    w->load();
-    w->show();
-    QVERIFY(QTest::qWaitForWindowExposed(w.window.get()));
+    QVERIFY(w.loadAndShow());
     auto *box = w->control<ReceiveBox>("txtrecv");
     auto *label = w->control<QLabel>("Label");
     box->setText(QStringLiteral("[STX]old reply[ETX]"));
@@ -173,9 +171,7 @@ void WindowEventsTest::commandOnClosedPort() {
     QFETCH(QString, description);
     FakeWindow w({1});
     MessageCatcher catcher;
-    w->load();
-    w->show();
-    QVERIFY(QTest::qWaitForWindowExposed(w.window.get()));
+    QVERIFY(w.loadAndShow());
     catcher.messages.clear();
     w->control<ReceiveBox>("txtrecv")->setText("stale");
     click(*w, control);
@@ -205,9 +201,7 @@ void WindowEventsTest::secondFrameNotSentAfterFailure() {
 
 void WindowEventsTest::ledOptionClickedAgainResends() {
     FakeWindow w;
-    w->load();
-    w->show();
-    QVERIFY(QTest::qWaitForWindowExposed(w.window.get()));
+    QVERIFY(w.loadAndShow());
     click(*w, "Option1");
     click(*w, "Option1");
     QCOMPARE(w.port.handOvers.size(), 4);
@@ -277,9 +271,7 @@ void WindowEventsTest::switchPort_data() {
 void WindowEventsTest::switchPort() {
     QFETCH(int, n);
     FakeWindow w;
-    w->load();
-    w->show();
-    QVERIFY(QTest::qWaitForWindowExposed(w.window.get()));
+    QVERIFY(w.loadAndShow());
     click(*w, "chkrts"); // the operator drops RTS first: it must carry over
     w.port.trace.clear();
     w.port.deviceLog.clear();
@@ -301,9 +293,7 @@ void WindowEventsTest::switchPort() {
 
 void WindowEventsTest::switchToPortInUse() {
     FakeWindow w;
-    w->load();
-    w->show();
-    QVERIFY(QTest::qWaitForWindowExposed(w.window.get()));
+    QVERIFY(w.loadAndShow());
     click(*w, "Optcom4");
     w.port.trace.clear();
     w.port.deviceLog.clear();
@@ -326,9 +316,7 @@ void WindowEventsTest::switchFails() {
     QFETCH(int, n);
     FakeWindow w;
     MessageCatcher catcher;
-    w->load();
-    w->show();
-    QVERIFY(QTest::qWaitForWindowExposed(w.window.get()));
+    QVERIFY(w.loadAndShow());
     click(*w, "Optcom3");
     click(*w, "chkdtr"); // off before the failed switch
     click(*w, "chkrts");
@@ -354,9 +342,7 @@ void WindowEventsTest::switchFails() {
 void WindowEventsTest::switchToBrokenCom1() {
     FakeWindow w;
     MessageCatcher catcher;
-    w->load();
-    w->show();
-    QVERIFY(QTest::qWaitForWindowExposed(w.window.get()));
+    QVERIFY(w.loadAndShow());
     click(*w, "Optcom6");
     w.port.failingPorts = {1};
     click(*w, "Optcom1");
@@ -375,9 +361,7 @@ void WindowEventsTest::switchToBrokenCom1() {
 
 void WindowEventsTest::lineControls() {
     FakeWindow w;
-    w->load();
-    w->show();
-    QVERIFY(QTest::qWaitForWindowExposed(w.window.get()));
+    QVERIFY(w.loadAndShow());
     w.port.trace.clear();
     click(*w, "chkdtr");
     QCOMPARE(w.port.trace, QStringList({"DTREnable=False"}));
@@ -398,9 +382,7 @@ void WindowEventsTest::unload() {
     QFETCH(bool, open);
     FakeWindow w(open ? QSet<int>{} : QSet<int>{1});
     MessageCatcher catcher;
-    w->load();
-    w->show();
-    QVERIFY(QTest::qWaitForWindowExposed(w.window.get()));
+    QVERIFY(w.loadAndShow());
     catcher.messages.clear();
     w.port.trace.clear();
     QVERIFY(w->close());

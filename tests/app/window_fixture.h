@@ -6,6 +6,7 @@
 #include "tests/commands/fixed_clock.h"
 
 #include <QLocale>
+#include <QTest>
 #include <memory>
 
 namespace tqm::test {
@@ -20,6 +21,12 @@ struct FakeWindow {
     explicit FakeWindow(QSet<int> failing = {}) {
         port.failingPorts = std::move(failing);
         window = std::make_unique<MainWindow>(port, clock);
+    }
+    // Start-up as the program does it, then the window on screen.
+    bool loadAndShow() {
+        window->load();
+        window->show();
+        return QTest::qWaitForWindowExposed(window.get());
     }
     MainWindow &operator*() const { return *window; }
     MainWindow *operator->() const { return window.get(); }
