@@ -1,11 +1,191 @@
-// Start-up: the one window on the real serial port and the PC clock.
+// Start-up: the one window on the real serial port and the PC clock (and, for benchmarks only,
+// a report of how it fares).
 #include "app/main_window.h"
 #include "commands/clock.h"
+#include "commands/command_table.h"
+#include "receive/receive_box.h"
 #include "serial/cp949.h"
 #include "serial/qt_serial_control.h"
 
 #include <QApplication>
 #include <QMessageBox>
+
+#ifdef Q_OS_UNIX
+#include <QAbstractButton>
+#include <QElapsedTimer>
+#include <QEvent>
+#include <QFile>
+#include <QMouseEvent>
+#include <QSocketNotifier>
+#include <QTimer>
+
+#include <algorithm>
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <ctime>
+#include <memory>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+// Benchmark only, and only when TQM810_BENCH_REPORT names a file (scripts/bench.sh): a 10 ms
+// heartbeat measures how late the event loop runs, and on SIGUSR1 and at the end (SIGTERM,
+// SIGINT, window closed) a report is appended to the file: the heartbeat lateness since the
+// previous report, the receive box's length and checksum, the process's CPU time, and when each
+// click's release reached a command button. The first report comes when the window first
+// paints, with the command buttons' screen positions. TQM810_BENCH_ROUND_MS=n also clicks every
+// command once each n ms, one after another, evenly spaced.
+class BenchHook : public QObject {
+public:
+    BenchHook(tqm::MainWindow &window, QString path)
+        : window_(window)
+        , box_(*window.control<tqm::ReceiveBox>("txtrecv"))
+        , path_(std::move(path)) {
+        catchSignals();
+        heartbeat_.setTimerType(Qt::PreciseTimer);
+        heartbeat_.setInterval(10);
+        connect(&heartbeat_, &QTimer::timeout, this, &BenchHook::beat);
+        beatClock_.start();
+        heartbeat_.start();
+        for (const tqm::CommandRow &row : tqm::commandTable()) {
+            auto *button = window.control<QAbstractButton>(row.control);
+            buttons_.push_back(button);
+            button->installEventFilter(this);
+        }
+        window.installEventFilter(this);
+        connect(qApp, &QCoreApplication::aboutToQuit, this, [this] { report("end", true); });
+        if (const int ms = qEnvironmentVariableIntValue("TQM810_BENCH_ROUND_MS"); ms > 0) {
+            connect(&drive_, &QTimer::timeout, this,
+                    [this] { buttons_[driven_++ % buttons_.size()]->click(); });
+            drive_.setTimerType(Qt::PreciseTimer);
+            drive_.start(std::max(1, ms / int(buttons_.size())));
+        }
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override {
+        if (watched == &window_) {
+            if (event->type() == QEvent::Paint && !shown_) {
+                shown_ = true;
+                // After this paint, so the report does not delay it.
+                QTimer::singleShot(0, this, [this] { report("shown", true); });
+            }
+        } else if (event->type() == QEvent::MouseButtonRelease &&
+                   static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton) {
+            clicks_.push_back(monotonicNs()); // the far end times the first byte against it
+        }
+        return false;
+    }
+
+private:
+    static qint64 monotonicNs() {
+        timespec ts{};
+        clock_gettime(CLOCK_MONOTONIC, &ts);
+        return qint64(ts.tv_sec) * 1000000000 + ts.tv_nsec;
+    }
+
+    static inline int signalPipe_[2] = {-1, -1};
+
+    static void onSignal(int sig) {
+        const int saved = errno;
+        const char byte = char(sig);
+        [[maybe_unused]] const ssize_t n = ::write(signalPipe_[1], &byte, 1);
+        errno = saved;
+    }
+
+    void catchSignals() {
+        if (::pipe(signalPipe_) != 0)
+            return;
+        auto *notifier = new QSocketNotifier(signalPipe_[0], QSocketNotifier::Read, this);
+        connect(notifier, &QSocketNotifier::activated, this, [this] {
+            char sig = 0;
+            if (::read(signalPipe_[0], &sig, 1) != 1)
+                return;
+            if (sig == SIGUSR1)
+                report("signal", false);
+            else
+                window_.close(); // the last window: the application quits and reports "end"
+        });
+        struct sigaction action {};
+        action.sa_handler = onSignal;
+        sigemptyset(&action.sa_mask);
+        action.sa_flags = SA_RESTART;
+        for (int sig : {SIGUSR1, SIGTERM, SIGINT})
+            sigaction(sig, &action, nullptr);
+    }
+
+    void beat() {
+        const qint64 t = beatClock_.nsecsElapsed();
+        if (lastBeat_ >= 0)
+            lateness_.push_back(double(std::max<qint64>(0, t - lastBeat_ - 10'000'000)) / 1e6);
+        lastBeat_ = t;
+    }
+
+    // FNV-1a over the UTF-16 code units, low byte first, as the far end hashes what it sent.
+    static quint64 fnv1a(const QString &text) {
+        quint64 hash = 1469598103934665603ull;
+        for (const QChar c : text)
+            for (const unsigned byte : {unsigned(c.unicode() & 0xff), unsigned(c.unicode() >> 8)}) {
+                hash ^= byte;
+                hash *= 1099511628211ull;
+            }
+        return hash;
+    }
+
+    // The checksum reads the whole box: only at the ends, never inside a measured stretch.
+    void report(const char *reason, bool full) {
+        FILE *out = std::fopen(QFile::encodeName(path_).constData(), "a");
+        if (!out)
+            return;
+        std::vector<double> late = std::move(lateness_);
+        lateness_.clear();
+        std::sort(late.begin(), late.end());
+        const auto rank = [&late](double p) {
+            return late.empty() ? 0.0 : late[std::min(late.size() - 1, size_t(p * late.size()))];
+        };
+        timespec cpu{};
+        clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &cpu);
+        std::fprintf(out, "report %d %s\n", reports_++, reason);
+        std::fprintf(out, "heartbeats %zu p50_ms %.2f p99_ms %.2f max_ms %.2f\n", late.size(),
+                     rank(0.50), rank(0.99), late.empty() ? 0.0 : late.back());
+        std::fprintf(out, "box_chars %lld\n", static_cast<long long>(box_.text().size()));
+        std::fprintf(out, "driven %zu\n", driven_);
+        std::fprintf(out, "cpu_ms %.2f\n", double(cpu.tv_sec) * 1e3 + double(cpu.tv_nsec) / 1e6);
+        if (full) {
+            std::fprintf(out, "box_fnv %016llx\n",
+                         static_cast<unsigned long long>(fnv1a(box_.text())));
+            for (QAbstractButton *button : buttons_) {
+                const QPoint centre = button->mapToGlobal(button->rect().center());
+                std::fprintf(out, "button %s %d %d\n", qPrintable(button->objectName()), centre.x(),
+                             centre.y());
+            }
+        }
+        for (const qint64 seen : clicks_)
+            std::fprintf(out, "click %lld\n", static_cast<long long>(seen));
+        clicks_.clear();
+        std::fprintf(out, "end\n");
+        std::fclose(out);
+    }
+
+    tqm::MainWindow &window_;
+    const tqm::ReceiveBox &box_;
+    const QString path_;
+    QTimer heartbeat_;
+    QElapsedTimer beatClock_;
+    qint64 lastBeat_ = -1;
+    std::vector<double> lateness_;
+    std::vector<QAbstractButton *> buttons_;
+    std::vector<qint64> clicks_; // CLOCK_MONOTONIC ns
+    QTimer drive_;
+    size_t driven_ = 0; // commands clicked by the driver
+    bool shown_ = false;
+    int reports_ = 0;
+};
+
+} // namespace
+#endif
 
 int main(int argc, char *argv[]) {
     QApplication app(argc, argv);
@@ -24,6 +204,11 @@ int main(int argc, char *argv[]) {
     tqm::QtSerialControl mscom1;
     tqm::SystemClock clock;
     tqm::MainWindow main(mscom1, clock);
+#ifdef Q_OS_UNIX
+    std::unique_ptr<BenchHook> bench;
+    if (const QString report = qEnvironmentVariable("TQM810_BENCH_REPORT"); !report.isEmpty())
+        bench = std::make_unique<BenchHook>(main, report);
+#endif
     main.load();
     main.show();
     return app.exec();
