@@ -10,6 +10,8 @@
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QScopedValueRollback>
+#include <QScreen>
 #include <QScrollBar>
 
 #include <algorithm>
@@ -75,6 +77,12 @@ ReceiveBox::ReceiveBox(QWidget *parent)
     viewport()->setCursor(Qt::IBeamCursor);
     verticalScrollBar()->setRange(0, 0);
     verticalScrollBar()->setSingleStep(1);
+    // The scroll bars never show, yet every range change would post the frame an event to
+    // reconsider them: one extra turn of the event loop per batch in a flood.
+    disconnect(verticalScrollBar(), &QAbstractSlider::rangeChanged, this, nullptr);
+    repaint_.setSingleShot(true);
+    repaint_.setTimerType(Qt::PreciseTimer);
+    connect(&repaint_, &QTimer::timeout, viewport(), qOverload<>(&QWidget::update));
     relayout();
 }
 
@@ -91,10 +99,21 @@ void ReceiveBox::append(QStringView more) {
         return;
     const bool follow = atBottom();
     text_.append(more);
-    updateScrollRange(follow);
-    // Only scheduled: during a flood many batches share one paint.
-    viewport()->update();
+    {
+        const QScopedValueRollback quiet(appending_, true);
+        updateScrollRange(follow);
+    }
+    repaintSoon();
     emit textChanged();
+}
+
+void ReceiveBox::repaintSoon() {
+    if (repaint_.isActive())
+        return;
+    const qreal hz = screen() ? screen()->refreshRate() : 60;
+    const int frameMs = std::clamp(int(1000 / std::max<qreal>(hz, 1)), 4, 50);
+    const qint64 since = sincePaint_.isValid() ? sincePaint_.elapsed() : frameMs;
+    repaint_.start(int(std::max<qint64>(0, frameMs - since)));
 }
 
 QString ReceiveBox::selectedText() const {
@@ -153,6 +172,7 @@ void ReceiveBox::resizeEvent(QResizeEvent *event) {
 }
 
 void ReceiveBox::paintEvent(QPaintEvent *event) {
+    sincePaint_.start();
     QPainter painter(viewport());
     const QPalette &colours = palette();
     const qsizetype selectionStart = std::min(anchor_, cursor_);
@@ -243,7 +263,10 @@ void ReceiveBox::mouseReleaseEvent(QMouseEvent *event) {
 }
 
 void ReceiveBox::scrollContentsBy(int, int) {
-    viewport()->update();
+    if (appending_)
+        repaintSoon(); // following the newest line: part of the batch's paint
+    else
+        viewport()->update();
 }
 
 void ReceiveBox::dragTo(QPointF pos) {

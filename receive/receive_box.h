@@ -3,8 +3,10 @@
 #pragma once
 
 #include <QAbstractScrollArea>
+#include <QElapsedTimer>
 #include <QString>
 #include <QStringView>
+#include <QTimer>
 
 namespace tqm {
 
@@ -56,6 +58,7 @@ private:
     qsizetype indexAt(QPointF pos) const;
     void dragTo(QPointF pos);
     void drawCells(QPainter &painter, qreal x, qreal baseline, QStringView cells) const;
+    void repaintSoon();
 
     QString text_;
     qsizetype anchor_ = 0; // selection is [min(anchor_, cursor_), max(anchor_, cursor_))
@@ -66,6 +69,11 @@ private:
     int lineHeight_ = 1;
     qreal cellWidth_ = 1;
     qreal ascent_ = 0;
+    // A flood brings hundreds of batches a second: the text takes each one at once, the screen
+    // shows them at most once a frame.
+    bool appending_ = false;
+    QTimer repaint_;
+    QElapsedTimer sincePaint_;
 };
 
 } // namespace tqm
