@@ -5,6 +5,9 @@
 #include "serial/failure.h"
 
 #include <QFileInfo>
+#include <QScopedValueRollback>
+
+#include <algorithm>
 
 #ifndef Q_OS_WIN
 #include <unistd.h>
@@ -15,7 +18,7 @@ namespace tqm {
 QtSerialControl::QtSerialControl(PortMap map, QObject *parent)
     : SerialControl(parent)
     , map_(std::move(map)) {
-    connect(&port_, &QSerialPort::readyRead, this, [this] { dataArrived(); });
+    connect(&port_, &QSerialPort::readyRead, this, &QtSerialControl::deliverWaiting);
     connect(&port_, &QSerialPort::errorOccurred, this, &QtSerialControl::onError);
     reconnect_.setInterval(500);
     connect(&reconnect_, &QTimer::timeout, this, &QtSerialControl::tryReconnect);
@@ -60,7 +63,7 @@ void QtSerialControl::openDevice(int port, const LineSettings &line) {
                           .arg(port)
                           .arg(portDescription(port)));
     port_.setPortName(device);
-    port_.setReadBufferSize(receiveBufferSize);
+    port_.setReadBufferSize(readAheadSize);
     if (!port_.open(QIODevice::ReadWrite))
         throw Failure(failureText(port, device));
     try {
@@ -137,7 +140,28 @@ void QtSerialControl::writeBytes(const QByteArray &bytes) {
 }
 
 QByteArray QtSerialControl::readBytes(qint64 maxBytes) {
-    return maxBytes > 0 ? port_.read(maxBytes) : port_.readAll();
+    const QByteArray batch =
+        port_.read(maxBytes > 0 ? std::min(maxBytes, receiveBufferSize) : receiveBufferSize);
+    // Read outside a receive event: what is left still comes with an event of its own.
+    if (!delivering_ && !redeliveryDue_ && port_.bytesAvailable() > 0) {
+        redeliveryDue_ = true;
+        QMetaObject::invokeMethod(this, &QtSerialControl::deliverWaiting, Qt::QueuedConnection);
+    }
+    return batch;
+}
+
+// One receive event per batch for everything the port has read ahead. A flood then costs one
+// turn of the event loop per read of the line, not one per batch.
+void QtSerialControl::deliverWaiting() {
+    redeliveryDue_ = false;
+    const QScopedValueRollback delivering(delivering_, true);
+    for (qint64 waiting = port_.bytesAvailable(); waiting > 0;) {
+        dataArrived();
+        const qint64 left = port_.isOpen() ? port_.bytesAvailable() : 0;
+        if (left >= waiting)
+            break; // not taken: it waits for the next arrival or read
+        waiting = left;
+    }
 }
 
 qint64 QtSerialControl::bytesWaiting() const {
@@ -153,8 +177,13 @@ void QtSerialControl::onError(QSerialPort::SerialPortError error) {
                                .arg(commPort())
                                .arg(port_.portName(), port_.errorString());
     // Keep what arrived before the loss: hand it over before the port closes.
-    if (port_.bytesAvailable() > 0)
+    for (qint64 waiting = port_.bytesAvailable(); waiting > 0;) {
         raiseCommEvent(comEvReceive);
+        const qint64 left = port_.bytesAvailable();
+        if (left >= waiting)
+            break;
+        waiting = left;
+    }
     dropLink(reason);
     reconnect_.start();
 }

@@ -19,6 +19,9 @@ public:
 
     // The receive buffer: one read never yields more than this.
     static constexpr qint64 receiveBufferSize = 1024;
+    // How much the port may hold ahead of the reader: the line is read in pieces of up to this
+    // many bytes, then handed over batch by batch.
+    static constexpr qint64 readAheadSize = 16 * receiveBufferSize;
 
 protected:
     void openDevice(int port, const LineSettings &line) override;
@@ -31,6 +34,7 @@ protected:
     qint64 bytesWaiting() const override;
 
 private:
+    void deliverWaiting();
     void onError(QSerialPort::SerialPortError error);
     void tryReconnect();
     void checkLine(bool ok, const char *what);
@@ -39,6 +43,8 @@ private:
     PortMap map_;
     QSerialPort port_;
     QTimer reconnect_;
+    bool delivering_ = false;
+    bool redeliveryDue_ = false;
 };
 
 } // namespace tqm
