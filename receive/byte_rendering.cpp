@@ -3,6 +3,9 @@
 
 #include <QHash>
 
+#include <algorithm>
+#include <cstring>
+
 namespace tqm {
 
 namespace {
@@ -181,13 +184,39 @@ const std::array<QString, 256> &byteRenderings() {
     return table;
 }
 
+namespace {
+
+// Each rendering padded to five characters, so a byte costs one fixed-size copy: a flood
+// renders a megabyte in a few milliseconds.
+struct Cell {
+    char16_t chars[5];
+    unsigned char length;
+};
+
+std::array<Cell, 256> buildCells() {
+    std::array<Cell, 256> cells{};
+    for (int b = 0; b < 256; ++b) {
+        const QString &text = byteRenderings()[b];
+        std::copy(text.utf16(), text.utf16() + text.size(), cells[b].chars);
+        cells[b].length = static_cast<unsigned char>(text.size());
+    }
+    return cells;
+}
+
+} // namespace
+
 QString renderBatch(const QByteArray &batch) {
-    const auto &table = byteRenderings();
-    QString text;
-    // At most five characters a byte: one allocation per batch.
-    text.reserve(batch.size() * 5);
-    for (const char c : batch)
-        text += table[static_cast<unsigned char>(c)];
+    static const std::array<Cell, 256> cells = buildCells();
+    // At most five characters a byte, so even the last copy stays inside: one allocation.
+    QString text(batch.size() * 5, Qt::Uninitialized);
+    char16_t *out = reinterpret_cast<char16_t *>(text.data());
+    char16_t *const start = out;
+    for (const char c : batch) {
+        const Cell &cell = cells[static_cast<unsigned char>(c)];
+        std::memcpy(out, cell.chars, sizeof cell.chars);
+        out += cell.length;
+    }
+    text.truncate(out - start);
     return text;
 }
 
