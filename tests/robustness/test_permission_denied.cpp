@@ -1,0 +1,136 @@
+// A serial device the operator may not open: the console starts, leaves the port out of its list,
+// and tells the cause and the fix; a user who follows the fix gets the port.
+#include "tests/support/pty_pair.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QTest>
+
+#include <grp.h>
+#include <memory>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+using namespace tqm::test;
+
+class PermissionDeniedTest : public QObject {
+    Q_OBJECT
+private slots:
+    void deviceNotOpenable_data();
+    void deviceNotOpenable();
+};
+
+namespace {
+
+// What the operator reads when COM1 is the pseudo-terminal %1 and this user may not open it.
+const char *const kDenied =
+    "COM1 (%1): Permission denied - this user may not open the device; add the user to the "
+    "dialout group (sudo adduser $USER dialout) and log in again";
+
+struct Seen {
+    QString found;
+    bool open = false;
+    QStringList messages;
+};
+
+// Runs the console's window in a child process, as `nobody` when we are root.
+Seen startConsole(const QString &portsDir, const QStringList &userGroups) {
+    QStringList args{portsDir};
+    if (::geteuid() == 0)
+        args << QStringLiteral("nobody") << userGroups;
+    QProcess console;
+    console.start(QStringLiteral(TQM_CONSOLE_AS_USER), args);
+    Seen seen;
+    if (!console.waitForFinished(60000) || console.exitCode() != 0) {
+        qWarning("console: exit %d: %s", console.exitCode(),
+                 console.readAllStandardError().constData());
+        seen.found = QStringLiteral("<console failed>");
+        return seen;
+    }
+    for (const QByteArray &line : console.readAllStandardOutput().split('\n')) {
+        const QString text = QString::fromUtf8(line);
+        if (text.startsWith(QLatin1String("found: ")))
+            seen.found = text.mid(7);
+        else if (text.startsWith(QLatin1String("open: ")))
+            seen.open = text.mid(6) == QLatin1String("yes");
+        else if (text.startsWith(QLatin1String("message: ")))
+            seen.messages << text.mid(9);
+    }
+    return seen;
+}
+
+// A pseudo-terminal whose number no lock file names: a lock left behind by a program of another
+// user that died cannot be cleared by the unprivileged user and would hide the cause under test.
+std::unique_ptr<PtyPair> unlockedPty() {
+    std::vector<std::unique_ptr<PtyPair>> taken; // held until the search ends, so numbers move on
+    for (int i = 0; i < 64; ++i) {
+        auto pty = std::make_unique<PtyPair>();
+        if (!pty->isValid())
+            return nullptr;
+        QString lockName = pty->slavePath().mid(5); // "pts/3" -> /var/lock/LCK..pts_3
+        lockName.replace(QLatin1Char('/'), QLatin1Char('_'));
+        if (!QFile::exists(QStringLiteral("/var/lock/LCK..") + lockName))
+            return pty;
+        taken.push_back(std::move(pty));
+    }
+    return nullptr;
+}
+
+} // namespace
+
+void PermissionDeniedTest::deviceNotOpenable_data() {
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<QString>("deviceGroup");    // empty: the device keeps its group
+    QTest::addColumn<QStringList>("userGroups"); // the unprivileged user's groups
+    QTest::addColumn<QString>("found");
+    QTest::addColumn<bool>("open");
+    QTest::addColumn<QStringList>("messages"); // %1: the device
+
+    QTest::newRow("no access") << 0000 << "" << QStringList() << "" << false
+                               << QStringList{kDenied};
+    QTest::newRow("read only") << 0444 << "" << QStringList() << "" << false
+                               << QStringList{kDenied};
+    QTest::newRow("write only") << 0222 << "" << QStringList() << "" << false
+                                << QStringList{kDenied};
+    QTest::newRow("dialout device, user outside")
+        << 0660 << "dialout" << QStringList() << "" << false << QStringList{kDenied};
+    QTest::newRow("dialout device, user added")
+        << 0660 << "dialout" << QStringList{"dialout"} << "COM1" << true << QStringList();
+    QTest::newRow("open to all") << 0666 << "" << QStringList() << "COM1" << true << QStringList();
+}
+
+void PermissionDeniedTest::deviceNotOpenable() {
+    QFETCH(int, mode);
+    QFETCH(QString, deviceGroup);
+    QFETCH(QStringList, userGroups);
+    QFETCH(QString, found);
+    QFETCH(bool, open);
+    QFETCH(QStringList, messages);
+    if (!deviceGroup.isEmpty() && ::geteuid() != 0)
+        QSKIP("giving the device to a group needs root");
+
+    const std::unique_ptr<PtyPair> com1 = unlockedPty();
+    QVERIFY(com1);
+    PortsDir ports;
+    ports.link(1, com1->slavePath());
+    // The unprivileged user must be able to follow the link; only the device itself is closed.
+    QVERIFY(::chmod(QFile::encodeName(ports.path()).constData(), 0755) == 0);
+    const QByteArray device = QFile::encodeName(com1->slavePath());
+    if (!deviceGroup.isEmpty()) {
+        const ::group *gr = ::getgrnam(qPrintable(deviceGroup));
+        QVERIFY(gr);
+        QVERIFY(::chown(device.constData(), 0, gr->gr_gid) == 0);
+    }
+    QVERIFY(::chmod(device.constData(), mode_t(mode)) == 0);
+
+    const Seen seen = startConsole(ports.path(), userGroups);
+    for (QString &m : messages)
+        m = m.arg(com1->slavePath());
+    QCOMPARE(seen.found, found);
+    QCOMPARE(seen.open, open);
+    QCOMPARE(seen.messages, messages);
+}
+
+QTEST_MAIN(PermissionDeniedTest)
+#include "test_permission_denied.moc"
