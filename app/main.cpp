@@ -116,11 +116,31 @@ private:
             sigaction(sig, &action, nullptr);
     }
 
+    // Lateness counted in 0.05 ms steps, all beyond a second in the last: a soak of any length
+    // keeps the console's memory as it is.
+    static constexpr double stepMs = 0.05;
+
     void beat() {
         const qint64 t = beatClock_.nsecsElapsed();
-        if (lastBeat_ >= 0)
-            lateness_.push_back(double(std::max<qint64>(0, t - lastBeat_ - 10'000'000)) / 1e6);
+        if (lastBeat_ >= 0) {
+            const double ms = double(std::max<qint64>(0, t - lastBeat_ - 10'000'000)) / 1e6;
+            ++lateness_[std::min(lateness_.size() - 1, size_t(ms / stepMs))];
+            ++beats_;
+            latest_ = std::max(latest_, ms);
+        }
         lastBeat_ = t;
+    }
+
+    // The upper edge of the step holding the beat of rank p * beats.
+    double percentile(double p) const {
+        const auto rank = quint64(p * double(beats_));
+        quint64 below = 0;
+        for (size_t step = 0; step < lateness_.size(); ++step) {
+            below += lateness_[step];
+            if (below > rank)
+                return std::min(latest_, double(step + 1) * stepMs);
+        }
+        return latest_;
     }
 
     // FNV-1a over the UTF-16 code units, low byte first, as the far end hashes what it sent.
@@ -139,17 +159,15 @@ private:
         FILE *out = std::fopen(QFile::encodeName(path_).constData(), "a");
         if (!out)
             return;
-        std::vector<double> late = std::move(lateness_);
-        lateness_.clear();
-        std::sort(late.begin(), late.end());
-        const auto rank = [&late](double p) {
-            return late.empty() ? 0.0 : late[std::min(late.size() - 1, size_t(p * late.size()))];
-        };
         timespec cpu{};
         clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &cpu);
         std::fprintf(out, "report %d %s\n", reports_++, reason);
-        std::fprintf(out, "heartbeats %zu p50_ms %.2f p99_ms %.2f max_ms %.2f\n", late.size(),
-                     rank(0.50), rank(0.99), late.empty() ? 0.0 : late.back());
+        std::fprintf(out, "heartbeats %llu p50_ms %.2f p99_ms %.2f max_ms %.2f\n",
+                     static_cast<unsigned long long>(beats_), percentile(0.50), percentile(0.99),
+                     latest_);
+        std::fill(lateness_.begin(), lateness_.end(), 0);
+        beats_ = 0;
+        latest_ = 0;
         std::fprintf(out, "box_chars %lld\n", static_cast<long long>(box_.text().size()));
         std::fprintf(out, "driven %zu\n", driven_);
         std::fprintf(out, "cpu_ms %.2f\n", double(cpu.tv_sec) * 1e3 + double(cpu.tv_nsec) / 1e6);
@@ -175,7 +193,9 @@ private:
     QTimer heartbeat_;
     QElapsedTimer beatClock_;
     qint64 lastBeat_ = -1;
-    std::vector<double> lateness_;
+    std::vector<quint32> lateness_ = std::vector<quint32>(size_t(1000 / stepMs) + 1);
+    quint64 beats_ = 0;
+    double latest_ = 0; // the largest lateness since the last report
     std::vector<QAbstractButton *> buttons_;
     std::vector<qint64> clicks_; // CLOCK_MONOTONIC ns
     QTimer drive_;
