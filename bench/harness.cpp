@@ -12,7 +12,8 @@
 //                                      the first byte on the line
 //     quit
 //   bench_harness startup --name TEXT -- PROGRAM ARGS...
-//                                      time from exec to a window named *TEXT* being mapped
+//                                      time from exec to a window named *TEXT* being mapped,
+//                                      and its size
 //   bench_harness payload BYTES        the device stream on stdout
 #include "receive/byte_rendering.h"
 
@@ -426,20 +427,19 @@ int startup(const std::string &name, char **argv, int timeoutMs) {
         execvp(argv[0], argv);
         _exit(127);
     }
-    std::vector<Window> mapped;
     double mappedMs = -1;
+    XWindowAttributes shape{};
     while (mappedMs < 0) {
-        while (XPending(display)) {
+        while (mappedMs < 0 && XPending(display)) {
             XEvent event;
             XNextEvent(display, &event);
-            if (event.type == MapNotify)
-                mapped.push_back(event.xmap.window);
-        }
-        for (const Window w : mapped)
-            if (windowName(display, w).find(name) != std::string::npos) {
-                mappedMs = double(now() - start) / 1e6;
-                break;
+            const Nanos seen = now();
+            if (event.type == MapNotify &&
+                windowName(display, event.xmap.window).find(name) != std::string::npos) {
+                mappedMs = double(seen - start) / 1e6;
+                XGetWindowAttributes(display, event.xmap.window, &shape);
             }
+        }
         if (mappedMs >= 0)
             break;
         if (now() - start > Nanos(timeoutMs) * 1000000 || waitpid(child, nullptr, WNOHANG) != 0)
@@ -459,7 +459,8 @@ int startup(const std::string &name, char **argv, int timeoutMs) {
         reply("error no window named *%s* was mapped", name.c_str());
         return 1;
     }
-    reply("mapped %.1f", mappedMs);
+    // The size tells the main window from a message box with the same title.
+    reply("mapped %.1f %dx%d", mappedMs, shape.width, shape.height);
     return 0;
 }
 
