@@ -1,0 +1,402 @@
+#!/usr/bin/env bash
+# Measures the console side by side with CuteCom, a Qt serial terminal in everyday use, on
+# pseudo-terminals under a private X server, and prints one table per run: CPU per MiB of a
+# flood, nothing lost, event-loop stalls, start-up, click to first byte, and the receive box's
+# append cost. --soak runs console and simulator against each other for a long while.
+#
+#   scripts/bench.sh [--runs N] [--reps N] [--mib N] [--soak] [--soak-minutes M] [--soak-only]
+#
+# Never opens a real serial port: every COM port is a link to a pseudo-terminal in a private
+# ports directory, and every program runs with a private HOME and configuration.
+set -euo pipefail
+here=$(cd "$(dirname "$0")/.." && pwd)
+build="${TQM_BENCH_BUILD_DIR:-$here/build-release}"
+
+runs=1       # tables
+reps=3       # fresh processes per figure and table; a table shows their medians
+mib=1        # flood size
+soak=0
+soak_minutes=10
+table=1
+while (($#)); do
+  case "$1" in
+    --runs) runs=$2; shift 2 ;;
+    --reps) reps=$2; shift 2 ;;
+    --mib) mib=$2; shift 2 ;;
+    --soak) soak=1; shift ;;
+    --soak-minutes) soak=1; soak_minutes=$2; shift 2 ;;
+    --soak-only) soak=1; table=0; shift ;;
+    -h|--help) sed -n '2,10p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    *) echo "bench: unknown option $1 (see --help)" >&2; exit 2 ;;
+  esac
+done
+
+say() { echo "bench: $*" >&2; }
+
+# --- what it needs -----------------------------------------------------------------------------
+bash "$here/scripts/setup.sh"
+# The peer, the X tools that drive it, and the benchmark library.
+bench_packages=(cutecom xdotool xvfb libxtst6 libbenchmark-dev)
+missing=()
+for p in "${bench_packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if ((${#missing[@]})); then
+  say "installing ${missing[*]}"
+  SUDO=""; [[ $(id -u) -ne 0 ]] && SUDO="sudo"
+  $SUDO env DEBIAN_FRONTEND=noninteractive apt-get update -qq >/dev/null
+  $SUDO env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends \
+    "${missing[@]}" >/dev/null
+fi
+
+cmake -S "$here" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTQM_BENCH=ON >/dev/null
+cmake --build "$build" --target tqm810-console tqm810-sim bench_harness bench_receive_box >/dev/null
+console="$build/app/tqm810-console"
+sim="$build/sim/tqm810-sim"
+harness="$build/bench/bench_harness"
+cutecom=$(command -v cutecom)
+
+# --- a private world ---------------------------------------------------------------------------
+work=$(mktemp -d "${TMPDIR:-/tmp}/tqm810-bench.XXXXXX")
+started=()
+stop_pid() { # pid: asks, then insists; reaped, and forgotten so its number is never reused
+  local pid=$1 kept=() p
+  for p in "${started[@]}"; do [[ "$p" == "$pid" ]] || kept+=("$p"); done
+  started=("${kept[@]}")
+  kill -TERM "$pid" 2>/dev/null || return 0
+  for _ in $(seq 100); do kill -0 "$pid" 2>/dev/null || break; sleep 0.05; done
+  kill -KILL "$pid" 2>/dev/null || true
+  wait "$pid" 2>/dev/null || true
+}
+cleanup() {
+  local pid
+  for pid in "${started[@]}"; do stop_pid "$pid"; done 2>/dev/null
+  [[ -n "${LINE_PID:-}" ]] && stop_pid "$LINE_PID"
+  [[ -n "${TQM_BENCH_KEEP:-}" ]] && say "kept $work" || rm -rf "$work"
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+
+mkfifo "$work/display"
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+xvfb_pid=$!
+started+=("$xvfb_pid")
+read -r -t 20 display_number <"$work/display" || { say "Xvfb did not start"; exit 1; }
+export DISPLAY=":$display_number"
+# Neither program may start a session bus of its own, which would outlive the run.
+export DBUS_SESSION_BUS_ADDRESS="unix:path=$work/no-bus"
+export QT_LOGGING_RULES="qt.qpa.*=false"
+
+# A private HOME, configuration and runtime directory for one program run.
+private_env() { # dir
+  mkdir -p "$1/home" "$1/config" "$1/runtime"
+  chmod 700 "$1/runtime"
+  echo "HOME=$1/home XDG_CONFIG_HOME=$1/config XDG_RUNTIME_DIR=$1/runtime"
+}
+
+# The device end of the line: one coprocess at a time, spoken to line by line.
+line_start() { # [link]
+  if [[ -n "${1:-}" ]]; then
+    coproc LINE { exec "$harness" line --link "$1"; }
+  else
+    coproc LINE { exec "$harness" line; }
+  fi
+  read -r -t 10 _ pty <&"${LINE[0]}" || { say "the line did not start"; exit 1; }
+}
+line_ask() { # command...: first reply line in $reply
+  echo "$*" >&"${LINE[1]}"
+  read -r -t 300 reply <&"${LINE[0]}" || { say "no answer to: $*"; exit 1; }
+  [[ "$reply" != error* ]] || { say "$reply"; return 1; }
+}
+line_next() { read -r -t 300 reply <&"${LINE[0]}" || { say "the line went quiet"; exit 1; }; }
+line_stop() {
+  echo quit >&"${LINE[1]}" 2>/dev/null || true
+  wait "$LINE_PID" 2>/dev/null || true
+  LINE_PID=""
+}
+
+wait_for_line() { # file regex [seconds]
+  local i
+  for i in $(seq $((${3:-20} * 20))); do
+    grep -Eq "$2" "$1" 2>/dev/null && return 0
+    sleep 0.05
+  done
+  say "timed out waiting for /$2/ in $1"
+  return 1
+}
+
+# The value after KEY in report block N of a console report.
+report_value() { # file block key [field]
+  awk -v b="$2" -v k="$3" -v f="${4:-2}" '
+    $1 == "report" { inside = ($2 == b) }
+    inside && $1 == k { print $f; exit }' "$1"
+}
+last_block() { awk '$1 == "report" { n = $2 } END { print n }' "$1"; }
+
+median() { sort -g | awk '{ v[NR] = $1 } END { if (NR) print (NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2) }'; }
+maximum() { sort -g | tail -1; }
+
+bytes=$((mib * 1048576))
+
+# --- the console under a flood ------------------------------------------------------------------
+console_flood() { # dir -> appends "cpu_ms_per_mib p99_ms max_ms shown_ok x_cpu_ms" to $1/../console.flood
+  local dir=$1 pid expect_chars expect_fnv
+  local ports="$dir/config/tqm810-console/ports"
+  mkdir -p "$ports"
+  line_start "$ports/com1"
+  env $(private_env "$dir") TQM810_BENCH_REPORT="$dir/report" "$console" 2>"$dir/stderr" &
+  pid=$!
+  started+=("$pid")
+  line_ask open "$pid"
+  wait_for_line "$dir/report" '^report 0 shown'
+  line_ask flood "$bytes" "$pid" "$xvfb_pid" 1
+  read -r _ expect_chars expect_fnv <<<"$reply"
+  line_next
+  echo "$reply" >"$dir/flooded"
+  wait_for_line "$dir/report" '^report 2 '
+  stop_pid "$pid"
+  line_stop
+  local net x box_chars box_fnv p99 max ok=0
+  net=$(sed -n 's/.*net_cpu_ms=\([0-9.]*\).*/\1/p' "$dir/flooded")
+  x=$(sed -n 's/.*x_cpu_ms=\([0-9.]*\).*/\1/p' "$dir/flooded")
+  p99=$(report_value "$dir/report" 2 heartbeats 6)
+  max=$(report_value "$dir/report" 2 heartbeats 8)
+  local end
+  end=$(last_block "$dir/report")
+  box_chars=$(report_value "$dir/report" "$end" box_chars)
+  box_fnv=$(report_value "$dir/report" "$end" box_fnv)
+  [[ "$box_chars" == "$expect_chars" && "$box_fnv" == "$expect_fnv" ]] && ok=1
+  echo "$(awk -v n="$net" -v m="$mib" 'BEGIN { printf "%.2f", n / m }') $p99 $max $ok $x" \
+    "$box_chars $expect_chars" >>"$dir/../console.flood"
+}
+
+# --- CuteCom under the same flood ----------------------------------------------------------------
+cutecom_config() { # config-dir device
+  mkdir -p "$1/CuteCom"
+  # Hardware flow control only keeps it from setting DTR and RTS, which a pseudo-terminal lacks
+  # (it closes the port when that fails); a pseudo-terminal has no such lines to obey anyway.
+  # No reconnecting, so it never takes a later run's line.
+  cat >"$1/CuteCom/CuteCom5.conf" <<EOF
+[sessions]
+1\\BaudRate=9600
+1\\DataBits=8
+1\\Device=$2
+1\\FlowControl=1
+1\\OpenMode=3
+1\\Parity=0
+1\\StopBits=1
+1\\autoReconnect=false
+1\\name=Default
+1\\showCtrlCharacters=false
+1\\showTimestamp=false
+size=1
+EOF
+}
+
+cutecom_flood() { # dir
+  local dir=$1 pid wid tries
+  line_start
+  private_env "$dir" >/dev/null
+  cutecom_config "$dir/config" "$pty"
+  env $(private_env "$dir") "$cutecom" >"$dir/stderr" 2>&1 &
+  pid=$!
+  started+=("$pid")
+  wid=$(timeout 20 xdotool search --sync --onlyvisible --name '^CuteCom - ' | head -1)
+  [[ -n "$wid" ]] || { say "CuteCom showed no window"; return 1; }
+  # Its Open button, top left of the window; clicked until the line is held.
+  for tries in 1 2 3 4 5; do
+    sleep 0.3
+    xdotool mousemove --window "$wid" 50 43 click 1
+    line_ask open "$pid" 3000 && break
+    ((tries < 5)) || { say "CuteCom never opened $pty"; return 1; }
+  done
+  line_ask flood "$bytes" "$pid" "$xvfb_pid" 0
+  line_next
+  echo "$reply" >"$dir/flooded"
+  stop_pid "$pid"
+  line_stop
+  local net x
+  net=$(sed -n 's/.*net_cpu_ms=\([0-9.]*\).*/\1/p' "$dir/flooded")
+  x=$(sed -n 's/.*x_cpu_ms=\([0-9.]*\).*/\1/p' "$dir/flooded")
+  echo "$(awk -v n="$net" -v m="$mib" 'BEGIN { printf "%.2f", n / m }') $x" >>"$dir/../cutecom.flood"
+}
+
+# --- start-up to the window mapped, both by the same X watcher -----------------------------------
+startups() { # dir
+  local dir=$1 i result
+  mkdir -p "$dir/console/config/tqm810-console/ports" "$dir/cutecom"
+  line_start "$dir/console/config/tqm810-console/ports/com1"
+  cutecom_config "$dir/cutecom/config" "$pty"
+  # One of each first, uncounted: the first start of a program pays for cold caches.
+  local ms size
+  for i in $(seq 0 "$reps"); do
+    read -r _ ms size < <("$harness" startup --name "TQM-810" -- \
+      env $(private_env "$dir/console") "$console" 2>>"$dir/stderr")
+    # A message box carries the window's title too, but not its size.
+    [[ "${size%x*}" -ge 700 ]] || { say "the console showed a message box at start-up"; return 1; }
+    ((i == 0)) || echo "$ms" >>"$dir/../console.startup"
+    read -r _ ms size < <("$harness" startup --name "CuteCom - " -- \
+      env $(private_env "$dir/cutecom") "$cutecom" 2>>"$dir/stderr")
+    ((i == 0)) || echo "$ms" >>"$dir/../cutecom.startup"
+  done
+  line_stop
+  # The console was ended by a signal it does not catch, so its lock on the line stayed behind.
+  local name=${pty#/dev/}
+  local lock="/run/lock/LCK..${name//\//_}"
+  [[ -f "$lock" ]] && ! kill -0 "$(head -1 "$lock")" 2>/dev/null && rm -f "$lock"
+  return 0
+}
+
+# --- click to the first byte at the far end -------------------------------------------------------
+clicks() { # dir
+  local dir=$1 pid x y end
+  local ports="$dir/config/tqm810-console/ports"
+  mkdir -p "$ports"
+  line_start "$ports/com1"
+  env $(private_env "$dir") TQM810_BENCH_REPORT="$dir/report" "$console" 2>"$dir/stderr" &
+  pid=$!
+  started+=("$pid")
+  line_ask open "$pid"
+  wait_for_line "$dir/report" '^report 0 shown'
+  read -r _ _ x y < <(grep -m1 '^button cmd_version ' "$dir/report")
+  echo "click $x $y 31 100" >&"${LINE[1]}"
+  : >"$dir/far"
+  while line_next && [[ "$reply" != clicked ]]; do echo "$reply" >>"$dir/far"; done
+  stop_pid "$pid"
+  line_stop
+  end=$(last_block "$dir/report")
+  # The first click warms up (the first frame encoded, the pressed look first drawn); the thirty
+  # after it count.
+  awk '$3 != "none" { n++; if (n > 1) printf "%.3f\n", ($3 - $2) / 1e6 }' "$dir/far" \
+    >>"$dir/../click.far"
+  awk -v b="$end" '$1 == "report" { inside = ($2 == b) } inside && $1 == "click" { print }' \
+    "$dir/report" | tail -n +2 >"$dir/seen"
+  tail -n +2 "$dir/far" | paste -d' ' - "$dir/seen" |
+    awk '$3 != "none" { printf "%.3f %.3f\n", ($6 - $2) / 1e6, ($3 - $6) / 1e6 }' \
+      >>"$dir/../click.parts"
+}
+
+# --- the receive box alone -----------------------------------------------------------------------
+box_bench() { # dir
+  "$build/bench/bench_receive_box" --benchmark_color=false >"$1/box.txt" 2>&1 || true
+  sed -n 's/.* = \([0-9.]*\) (limit.*/\1/p' "$1/box.txt" | tail -1 >"$1/../box.ratio"
+}
+
+verdict() { awk -v v="$1" -v op="$2" -v t="$3" 'BEGIN {
+  ok = (op == "<=" ? v <= t : op == "<" ? v < t : v >= t); print (v == "" ? "n/a" : ok ? "pass" : "FAIL") }'; }
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.2f", a / b; else print "" }'; }
+
+table_run() { # number
+  local run=$1 dir="$work/run$1" r
+  mkdir -p "$dir"
+  say "table $run: floods ($reps x ${mib} MiB each program)"
+  for r in $(seq "$reps"); do
+    mkdir -p "$dir/console$r" "$dir/cutecom$r"
+    console_flood "$dir/console$r"
+    cutecom_flood "$dir/cutecom$r"
+  done
+  say "table $run: start-up ($reps each, after one uncounted)"
+  mkdir -p "$dir/startup"
+  startups "$dir/startup"
+  say "table $run: clicks"
+  mkdir -p "$dir/click"
+  clicks "$dir/click"
+  say "table $run: receive box append cost"
+  mkdir -p "$dir/box"
+  box_bench "$dir/box"
+
+  local ours theirs ratio_cpu p99 max lost_ok su_ours su_theirs ratio_su click_med click_p90
+  local box_ratio x_ours x_theirs shown
+  ours=$(cut -d' ' -f1 "$dir/console.flood" | median)
+  theirs=$(cut -d' ' -f1 "$dir/cutecom.flood" | median)
+  x_ours=$(cut -d' ' -f5 "$dir/console.flood" | median)
+  x_theirs=$(cut -d' ' -f2 "$dir/cutecom.flood" | median)
+  ratio_cpu=$(ratio "$ours" "$theirs")
+  p99=$(cut -d' ' -f2 "$dir/console.flood" | maximum)
+  max=$(cut -d' ' -f3 "$dir/console.flood" | maximum)
+  lost_ok=$(awk '{ s += $4 } END { print (s == NR ? 1 : 0) }' "$dir/console.flood")
+  shown=$(awk '{ printf "%s%s/%s", (NR > 1 ? ", " : ""), $6, $7 }' "$dir/console.flood")
+  su_ours=$(median <"$dir/console.startup")
+  su_theirs=$(median <"$dir/cutecom.startup")
+  ratio_su=$(ratio "$su_ours" "$su_theirs")
+  click_med=$(median <"$dir/click.far")
+  click_p90=$(sort -g "$dir/click.far" | awk '{ v[NR] = $1 } END { print v[int(NR * 0.9 + 0.999)] }')
+  box_ratio=$(cat "$dir/box.ratio")
+
+  echo
+  echo "Table $run  ($(nproc) cores, $(date -u +%FT%TZ); medians of $reps fresh runs; ${mib} MiB floods)"
+  printf '%-44s %12s %12s %8s %10s  %s\n' "figure" "console" "CuteCom" "ratio" "target" "result"
+  printf '%-44s %12s %12s %8s %10s  %s\n' "CPU s per MiB received and shown" \
+    "$(awk -v v="$ours" 'BEGIN { printf "%.4f", v / 1000 }')" \
+    "$(awk -v v="$theirs" 'BEGIN { printf "%.4f", v / 1000 }')" "$ratio_cpu" "<= 0.20x" \
+    "$(verdict "$ratio_cpu" "<=" 0.20)"
+  printf '%-44s %12s %12s %8s %10s  %s\n' "whole payload shown (chars and checksum)" \
+    "$( ((lost_ok)) && echo all || echo LOST)" "-" "-" "all" "$( ((lost_ok)) && echo pass || echo FAIL)"
+  printf '%-44s %12s %12s %8s %10s  %s\n' "event-loop stall during flood, p99 ms" "$p99" "-" "-" \
+    "< 50" "$(verdict "$p99" "<" 50)"
+  printf '%-44s %12s %12s %8s %10s  %s\n' "start-up to window mapped, ms" "$su_ours" "$su_theirs" \
+    "$ratio_su" "<= 1.00x" "$(verdict "$ratio_su" "<=" 1.0)"
+  printf '%-44s %12s %12s %8s %10s  %s\n' "click to first byte at far end, median ms" \
+    "$click_med" "-" "-" "< 1" "$(verdict "$click_med" "<" 1)"
+  printf '%-44s %12s %12s %8s %10s  %s\n' "box append cost, slowest/fastest of 0..50 MB" \
+    "$box_ratio" "-" "-" "<= 2.00" "$(verdict "$box_ratio" "<=" 2.0)"
+  echo "  detail: flood CPU ms per MiB, each run: console $(cut -d' ' -f1 "$dir/console.flood" | xargs)," \
+    "CuteCom $(cut -d' ' -f1 "$dir/cutecom.flood" | xargs)"
+  echo "  detail: X server CPU ms during the flood: console $x_ours, CuteCom $x_theirs (not in the figures)"
+  echo "  detail: stall max ms $max; box chars shown/expected: $shown"
+  echo "  detail: start-up ms, each run: console $(xargs <"$dir/console.startup"), CuteCom $(xargs <"$dir/cutecom.startup")"
+  echo "  detail: click to first byte: p90 $click_p90 ms over $(wc -l <"$dir/click.far") clicks;" \
+    "median parts: X server and Qt to the button $(cut -d' ' -f1 "$dir/click.parts" | median) ms," \
+    "button to the byte at the far end $(cut -d' ' -f2 "$dir/click.parts" | median) ms"
+}
+
+# --- the soak ------------------------------------------------------------------------------------
+proc_rss() { awk '/^VmRSS/ { print $2 }' "/proc/$1/status"; }
+proc_fds() { ls "/proc/$1/fd" | wc -l; }
+
+soak_run() {
+  local dir="$work/soak" pid sim_pid minute
+  local ports="$dir/config/tqm810-console/ports"
+  mkdir -p "$ports"
+  "$sim" --ports-dir "$ports" --com 1 >"$dir/sim.out" 2>"$dir/sim.err" &
+  sim_pid=$!
+  started+=("$sim_pid")
+  for _ in $(seq 200); do [[ -L "$ports/com1" ]] && break; sleep 0.05; done
+  env $(private_env "$dir") TQM810_BENCH_REPORT="$dir/report" TQM810_BENCH_ROUND_MS=1000 \
+    "$console" 2>"$dir/stderr" &
+  pid=$!
+  started+=("$pid")
+  wait_for_line "$dir/report" '^report 0 shown'
+  say "soak: every command once a second for $soak_minutes minute(s)"
+  echo "minute console_rss_kb console_fds sim_rss_kb sim_fds" >"$dir/samples"
+  echo "0 $(proc_rss "$pid") $(proc_fds "$pid") $(proc_rss "$sim_pid") $(proc_fds "$sim_pid")" >>"$dir/samples"
+  for minute in $(seq "$soak_minutes"); do
+    sleep 60
+    kill -0 "$pid" 2>/dev/null || { say "soak: the console ended early"; break; }
+    echo "$minute $(proc_rss "$pid") $(proc_fds "$pid") $(proc_rss "$sim_pid") $(proc_fds "$sim_pid")" >>"$dir/samples"
+  done
+  stop_pid "$pid"
+  local end driven frames
+  end=$(last_block "$dir/report")
+  driven=$(report_value "$dir/report" "$end" driven)
+  local beats
+  beats=$(awk -v b="$end" '$1 == "report" { inside = ($2 == b) }
+    inside && $1 == "heartbeats" { printf "p99 %s ms, max %s ms over %s beats", $6, $8, $2 }
+    inside && $1 == "cpu_ms" { printf "; console CPU %.1f s", $2 / 1000 }' "$dir/report")
+  frames=$(($(wc -l <"$dir/sim.out") - 1))
+  stop_pid "$sim_pid"
+  echo
+  echo "Soak: $soak_minutes minute(s), $(nproc) cores; $driven command clicks, $frames frames handled by the simulator"
+  echo "event-loop lateness: $beats"
+  column -t "$dir/samples"
+  awk 'NR == 2 { r0 = $2; f0 = $3; s0 = $4; g0 = $5 } NR > 2 { r = $2; f = $3; s = $4; g = $5 }
+       NR == 3 { r1 = $2 }
+       END { printf "console RSS %+d kB from start (%+d kB after the first minute), fds %+d; simulator RSS %+d kB, fds %+d\n",
+                    r - r0, r - r1, f - f0, s - s0, g - g0 }' "$dir/samples"
+  grep -c . "$dir/sim.err" >/dev/null && { echo "simulator complaints:"; head -5 "$dir/sim.err"; } || true
+}
+
+if ((table)); then
+  for run in $(seq "$runs"); do table_run "$run"; done
+fi
+if ((soak)); then soak_run; fi
