@@ -287,8 +287,10 @@ verdict() { awk -v v="$1" -v op="$2" -v t="$3" 'BEGIN {
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.2f", a / b; else print "" }'; }
 
 table_run() { # number
-  local run=$1 dir="$work/run$1" r
+  local run=$1 dir="$work/run$1" r load
   mkdir -p "$dir"
+  # Other work on the machine shows in every figure; the table says how busy it was.
+  load=$(cut -d' ' -f1 /proc/loadavg)
   say "table $run: floods ($reps x ${mib} MiB each program)"
   for r in $(seq "$reps"); do
     mkdir -p "$dir/console$r" "$dir/cutecom$r"
@@ -324,7 +326,8 @@ table_run() { # number
   box_ratio=$(cat "$dir/box.ratio")
 
   echo
-  echo "Table $run  ($(nproc) cores, $(date -u +%FT%TZ); medians of $reps fresh runs; ${mib} MiB floods)"
+  echo "Table $run  ($(nproc) cores, load $load at the start, $(date -u +%FT%TZ); medians of $reps" \
+    "fresh runs; ${mib} MiB floods)"
   printf '%-44s %12s %12s %8s %10s  %s\n' "figure" "console" "CuteCom" "ratio" "target" "result"
   printf '%-44s %12s %12s %8s %10s  %s\n' "CPU s per MiB received and shown" \
     "$(awk -v v="$ours" 'BEGIN { printf "%.4f", v / 1000 }')" \
