@@ -19,6 +19,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QShortcut>
+#include <QTimer>
 #include <QToolTip>
 #include <algorithm>
 #include <memory>
@@ -75,6 +76,7 @@ void MainWindow::buildControls() {
         case Kind::CommandButton:
             w = new QPushButton(caption(row.caption), parent);
             static_cast<QPushButton *>(w)->setAutoDefault(false);
+            w->installEventFilter(this);
             break;
         case Kind::TextBox:
             w = txtrecv = new ReceiveBox(parent);
@@ -111,9 +113,19 @@ void MainWindow::buildControls() {
     tabStops.front().second->setFocus();
 }
 
-// Tabbing into an option group lands on its selected option, as operators know it from Windows;
-// Qt would stop on whichever option of the group comes first in the chain.
 bool MainWindow::eventFilter(QObject *watched, QEvent *event) {
+    // Qt redraws a released command button and puts it on the screen before it reports the
+    // click, which would double the time from the operator's click to the frame on the line.
+    // The button is drawn released on the next turn of the event loop, after the frame is out.
+    if (auto *button = qobject_cast<QPushButton *>(watched)) {
+        if (event->type() == QEvent::MouseButtonRelease && button->isDown()) {
+            button->setUpdatesEnabled(false);
+            QTimer::singleShot(0, button, [button] { button->setUpdatesEnabled(true); });
+        }
+        return QWidget::eventFilter(watched, event);
+    }
+    // Tabbing into an option group lands on its selected option, as operators know it from
+    // Windows; Qt would stop on whichever option of the group comes first in the chain.
     if (event->type() == QEvent::FocusIn) {
         const auto reason = static_cast<QFocusEvent *>(event)->reason();
         auto *option = static_cast<QRadioButton *>(watched);
