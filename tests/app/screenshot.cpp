@@ -1,13 +1,12 @@
 // Renders the window after start-up (COM1 to COM3 answering) to a PNG, for the documentation
 // and for the test that the captions draw with a Hangul font.
-#include "tests/app/window_fixture.h"
+#include "tests/support/fake_window.h"
 
 #include <QApplication>
 #include <QFontDatabase>
 #include <QPushButton>
 
-int main(int argc, char *argv[])
-{
+int main(int argc, char *argv[]) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);

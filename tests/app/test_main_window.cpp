@@ -1,5 +1,6 @@
 // The window: its controls, tab order, initial state and start-up.
-#include "tests/app/window_fixture.h"
+#include "tests/support/click.h"
+#include "tests/support/fake_window.h"
 #include "tests/support/message_catcher.h"
 
 #include "receive/receive_box.h"
@@ -171,14 +172,17 @@ void MainWindowTest::tabOrder() {
                                   "chkdtr",
                                   "list_port",
                                   "cmdread"};
+    w.port.handOvers.clear();
     QStringList seen;
     for (int i = 0; i < expected.size(); ++i) {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         seen << QApplication::focusWidget()->objectName();
     }
     QCOMPARE(seen, expected);
-    w.port.handOvers.clear();
-    QCOMPARE(w.port.handOvers.size(), 0); // Tab alone sends nothing, not even into the LED group
+    // Tab alone sends nothing and selects nothing, not even passing through the LED group.
+    QCOMPARE(w.port.handOvers, QList<QByteArray>());
+    for (const char *led : {"Option1", "Option2", "Option3"})
+        QVERIFY2(!w->control<QRadioButton>(led)->isChecked(), led);
 }
 
 void MainWindowTest::initialState() {
@@ -314,8 +318,8 @@ void MainWindowTest::passiveControlsSendNothing() {
 void MainWindowTest::optionGroupsIndependent() {
     FakeWindow w;
     QVERIFY(w.loadAndShow());
-    QTest::mouseClick(w->control<QRadioButton>("Option2"), Qt::LeftButton, {}, QPoint(6, 8));
-    QTest::mouseClick(w->control<QRadioButton>("Option1"), Qt::LeftButton, {}, QPoint(6, 8));
+    QVERIFY(clickControl(*w, "Option2"));
+    QVERIFY(clickControl(*w, "Option1"));
     QVERIFY(w->control<QRadioButton>("Option1")->isChecked());
     QVERIFY(!w->control<QRadioButton>("Option2")->isChecked());
     QVERIFY(w->control<QRadioButton>("Optcom1")->isChecked()); // the COM group is untouched

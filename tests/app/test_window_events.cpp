@@ -1,6 +1,7 @@
 // The window's event routines on the fake serial control: commands, replies, port selection,
 // line controls, unloading and the log file.
-#include "tests/app/window_fixture.h"
+#include "tests/support/click.h"
+#include "tests/support/fake_window.h"
 #include "tests/support/message_catcher.h"
 
 #include "receive/receive_box.h"
@@ -54,12 +55,7 @@ void WindowEventsTest::init() {
 }
 
 void WindowEventsTest::click(MainWindow &w, const QString &control) {
-    auto *button = w.findChild<QAbstractButton *>(control);
-    QVERIFY2(button, qPrintable(control));
-    // A radio button's hit area is its indicator and text, at the left.
-    const QPoint at = qobject_cast<QRadioButton *>(button) ? QPoint(6, button->height() / 2)
-                                                           : button->rect().center();
-    QTest::mouseClick(button, Qt::LeftButton, {}, at);
+    QVERIFY2(clickControl(w, control), qPrintable(control));
 }
 
 static QByteArray hex(const char *spaced) {

@@ -1,11 +1,7 @@
 // The console end to end on real pseudo-terminals through the port map: bytes on the line,
 // replies in the box, moving the link, busy ports, and a device that goes away.
-#include "app/main_window.h"
-#include "receive/receive_box.h"
-#include "serial/qt_serial_control.h"
-#include "tests/commands/fixed_clock.h"
 #include "tests/support/message_catcher.h"
-#include "tests/support/pty_pair.h"
+#include "tests/support/pty_console.h"
 
 #include <QLabel>
 #include <QListWidget>
@@ -32,29 +28,10 @@ private slots:
 
 namespace {
 
-struct Console {
-    PortsDir ports;
+// The console with a pseudo-terminal as COM1.
+struct Console : PtyConsole {
     PtyPair com1;
-    std::unique_ptr<QtSerialControl> port;
-    FixedClock clock{{QDateTime(QDate(2007, 9, 11), QTime(15, 4, 5))},
-                     QLocale(QLocale::Korean, QLocale::SouthKorea),
-                     QStringLiteral("AP h:mm:ss")};
-    std::unique_ptr<MainWindow> window;
-
     Console() { ports.link(1, com1.slavePath()); }
-    void start() {
-        port = std::make_unique<QtSerialControl>(PortMap(ports.path()));
-        window = std::make_unique<MainWindow>(*port, clock);
-        window->load();
-        window->show();
-    }
-    void click(const char *control) {
-        auto *b = window->findChild<QAbstractButton *>(control);
-        const QPoint at =
-            qobject_cast<QRadioButton *>(b) ? QPoint(6, b->height() / 2) : b->rect().center();
-        QTest::mouseClick(b, Qt::LeftButton, {}, at);
-    }
-    QString box() const { return window->control<ReceiveBox>("txtrecv")->text(); }
 };
 
 double cpuSeconds() {
@@ -83,8 +60,7 @@ void WindowPtyTest::commandBytesOnTheLine() {
     QFETCH(QString, control);
     QFETCH(QByteArray, wire);
     Console c;
-    c.start();
-    QVERIFY(QTest::qWaitForWindowExposed(c.window.get()));
+    QVERIFY(c.start());
     QVERIFY(c.port->portOpen());
     c.click(qPrintable(control));
     QCOMPARE(c.com1.read(wire.size()).toHex(' '), wire.toHex(' '));
@@ -93,7 +69,7 @@ void WindowPtyTest::commandBytesOnTheLine() {
 
 void WindowPtyTest::repliesShowAndCommandsClear() {
     Console c;
-    c.start();
+    QVERIFY(c.start());
     c.com1.write(QByteArray::fromHex("02 41 42 0d 0a 03"));
     QTRY_COMPARE_WITH_TIMEOUT(c.box(), QStringLiteral("[STX]AB[CR][LF][ETX]"), 5000);
     c.click("cmd_ext_sensor");
@@ -109,8 +85,7 @@ void WindowPtyTest::movingTheLink() {
     PtyPair com3;
     c.ports.link(3, com3.slavePath());
     MessageCatcher catcher;
-    c.start();
-    QVERIFY(QTest::qWaitForWindowExposed(c.window.get()));
+    QVERIFY(c.start());
     QCOMPARE(c.window->control<QListWidget>("list_port")->count(), 2);
 
     c.click("Optcom3");
@@ -138,8 +113,7 @@ void WindowPtyTest::portHeldByAnotherProgram() {
     QCOMPARE(holder.readLine().trimmed(), QByteArray("held"));
 
     MessageCatcher catcher;
-    c.start();
-    QVERIFY(QTest::qWaitForWindowExposed(c.window.get()));
+    QVERIFY(c.start());
     auto *list = c.window->control<QListWidget>("list_port");
     QCOMPARE(list->count(), 1);
     QCOMPARE(list->item(0)->text(), QStringLiteral("COM1"));
@@ -157,7 +131,7 @@ void WindowPtyTest::deviceLostAndBack() {
     auto far = std::make_unique<PtyPair>();
     c.ports.link(1, far->slavePath());
     MessageCatcher catcher;
-    c.start();
+    QVERIFY(c.start());
     QVERIFY(c.port->portOpen());
     far->write("[before]");
     QTRY_COMPARE_WITH_TIMEOUT(c.box(), QStringLiteral("[before]"), 5000);

@@ -1,12 +1,8 @@
 // The console against the simulated TQM-810 on a pseudo-terminal as COM1: whole round trips.
-#include "app/main_window.h"
 #include "receive/receive_box.h"
-#include "serial/qt_serial_control.h"
 #include "sim/ptydevice.h"
-#include "tests/commands/fixed_clock.h"
-#include "tests/support/pty_pair.h"
+#include "tests/support/pty_console.h"
 
-#include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -23,40 +19,29 @@ private slots:
     void readWithAdvanceGivesNewRecords();
 
 private:
-    QString box() const { return window->control<ReceiveBox>("txtrecv")->text(); }
-    void click(const char *button) {
-        QTest::mouseClick(window->control<QPushButton>(button), Qt::LeftButton);
-    }
+    QString box() const { return console->box(); }
+    void click(const char *button) { QVERIFY(console->click(button)); }
 
     std::unique_ptr<sim::PtyDevice> device;
-    std::unique_ptr<test::PortsDir> ports;
-    std::unique_ptr<QtSerialControl> port;
-    std::unique_ptr<test::FixedClock> clock;
-    std::unique_ptr<MainWindow> window;
+    std::unique_ptr<test::PtyConsole> console;
 };
 
 void WithSimTest::init() {
     device = std::make_unique<sim::PtyDevice>();
     QVERIFY(device->open());
-    ports = std::make_unique<test::PortsDir>();
-    ports->link(1, device->slavePath());
-    port = std::make_unique<QtSerialControl>(PortMap(ports->path()));
-    clock = std::make_unique<test::FixedClock>(
-        QList<QDateTime>{QDateTime(QDate(2007, 9, 11), QTime(15, 4, 5))},
-        QLocale(QLocale::Korean, QLocale::SouthKorea), QStringLiteral("AP h:mm:ss"));
-    window = std::make_unique<MainWindow>(*port, *clock);
-    window->load();
-    QVERIFY(port->portOpen());
+    console = std::make_unique<test::PtyConsole>();
+    console->ports.link(1, device->slavePath());
+    QVERIFY(console->start());
+    QVERIFY(console->port->portOpen());
 }
 
 void WithSimTest::cleanup() {
-    window.reset();
-    port.reset();
+    console.reset();
     device.reset();
 }
 
 void WithSimTest::sensorRoundTrip() {
-    window->control<ReceiveBox>("txtrecv")->setText("stale");
+    console->window->control<ReceiveBox>("txtrecv")->setText("stale");
     click("cmd_ext_sensor");
     QCOMPARE(box(), QString());
     // The answer's layout as the description gives it: STX, the status, ETX, CR.

@@ -1,7 +1,7 @@
 // Command frames that are computed or encoded: the clock stamp and the LCD text.
 #include "commands/command_table.h"
 #include "serial/cp949.h"
-#include "tests/commands/fixed_clock.h"
+#include "tests/support/fixed_clock.h"
 
 #include <QTest>
 

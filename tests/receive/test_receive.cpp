@@ -2,6 +2,7 @@
 #include "receive/byte_rendering.h"
 #include "receive/log_file.h"
 #include "serial/failure.h"
+#include "tests/support/expected_rendering.h"
 
 #include <QFile>
 #include <QSet>
@@ -19,6 +20,7 @@ private slots:
     void controlNames_data();
     void controlNames();
     void printableAscii();
+    void everyByteAsWrittenOut();
     void highBytesDistinctAndVisible();
     void batches_data();
     void batches();
@@ -31,12 +33,8 @@ private slots:
 void ReceiveTest::controlNames_data() {
     QTest::addColumn<int>("byte");
     QTest::addColumn<QString>("name");
-    const char *names[] = {"[NUL]", "[SOH]", "[STX]", "[ETX]", "[EOT]", "[ENQ]", "[ACK]", "[BEL]",
-                           "[BS]",  "[HT]",  "[LF]",  "[VT]",  "[FF]",  "[CR]",  "[SO]",  "[SI]",
-                           "[DLE]", "[DC1]", "[DC2]", "[DC3]", "[DC4]", "[NAK]", "[SYN]", "[ETB]",
-                           "[CAN]", "[EM]",  "[SUB]", "[ESC]", "[FS]",  "[GS]",  "[RS]",  "[US]"};
     for (int b = 0; b < 32; ++b)
-        QTest::addRow("%02X", b) << b << QString::fromLatin1(names[b]);
+        QTest::addRow("%02X", b) << b << QString::fromLatin1(test::kExpectedControl[b]);
     QTest::addRow("7F") << 0x7f << QStringLiteral("[DEL]");
 }
 
@@ -49,6 +47,12 @@ void ReceiveTest::controlNames() {
 void ReceiveTest::printableAscii() {
     for (int b = 0x20; b <= 0x7e; ++b)
         QCOMPARE(byteRenderings()[b], QString(QChar(b)));
+}
+
+void ReceiveTest::everyByteAsWrittenOut() {
+    for (int b = 0; b < 256; ++b)
+        QVERIFY2(byteRenderings()[b] == test::expectedRenderings()[b],
+                 qPrintable(QStringLiteral("byte %1").arg(b, 2, 16, QLatin1Char('0'))));
 }
 
 void ReceiveTest::highBytesDistinctAndVisible() {

@@ -4,7 +4,7 @@
 // which must give up its rights first because root opens any device whatever its permissions.
 #include "app/main_window.h"
 #include "serial/qt_serial_control.h"
-#include "tests/commands/fixed_clock.h"
+#include "tests/support/fixed_clock.h"
 #include "tests/support/message_catcher.h"
 
 #include <QApplication>
@@ -59,8 +59,7 @@ int main(int argc, char *argv[]) {
 
     QApplication app(argc, argv);
     tqm::QtSerialControl port{tqm::PortMap(QString::fromLocal8Bit(argv[1]))};
-    const tqm::test::FixedClock clock{
-        {QDateTime(QDate(2007, 9, 11), QTime(15, 4, 5))}, QLocale::c(), QStringLiteral("HH:mm:ss")};
+    const tqm::test::FixedClock clock = tqm::test::sampleClock();
     tqm::MainWindow window(port, clock);
     tqm::test::MessageCatcher catcher;
     window.load();

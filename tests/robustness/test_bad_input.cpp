@@ -1,14 +1,11 @@
 // Whatever the device sends, cut wherever the line cuts it, the receive box shows exactly each
 // byte's text in order: every byte value after every byte value, through the fake serial control
 // and through a pseudo-terminal into the real one.
-#include "app/main_window.h"
 #include "receive/receive_box.h"
-#include "serial/fake_serial_control.h"
-#include "serial/qt_serial_control.h"
-#include "tests/commands/fixed_clock.h"
-#include "tests/robustness/expected_rendering.h"
+#include "tests/support/expected_rendering.h"
+#include "tests/support/fake_serial_control.h"
 #include "tests/support/message_catcher.h"
-#include "tests/support/pty_pair.h"
+#include "tests/support/pty_console.h"
 
 #include <QSet>
 #include <QSignalSpy>
@@ -93,11 +90,6 @@ QString difference(const QString &actual, const QString &expected) {
              expected.mid(std::max<qsizetype>(0, i - 10), 30));
 }
 
-FixedClock testClock() {
-    return FixedClock({QDateTime(QDate(2007, 9, 11), QTime(15, 4, 5))}, QLocale::c(),
-                      QStringLiteral("HH:mm:ss"));
-}
-
 } // namespace
 
 void BadInputTest::initTestCase() {
@@ -130,7 +122,7 @@ void BadInputTest::cutsTable() {
 void BadInputTest::throughFake() {
     QFETCH(Cuts, sizes);
     FakeSerialControl port;
-    const FixedClock clock = testClock();
+    const FixedClock clock = sampleClock();
     MainWindow window(port, clock);
     window.load();
     QVERIFY(port.portOpen());
@@ -151,16 +143,12 @@ void BadInputTest::throughPty() {
     QFETCH(Cuts, sizes);
     PtyPair com1;
     QVERIFY(com1.isValid());
-    PortsDir ports;
-    ports.link(1, com1.slavePath());
-    QtSerialControl port{PortMap(ports.path())};
-    const FixedClock clock = testClock();
-    MainWindow window(port, clock);
+    PtyConsole console;
+    console.ports.link(1, com1.slavePath());
     MessageCatcher catcher; // a message box would otherwise wait for a click until the timeout
-    window.load();
-    window.show();
-    QVERIFY(port.portOpen());
-    const ReceiveBox *box = window.control<ReceiveBox>("txtrecv");
+    QVERIFY(console.start());
+    QVERIFY(console.port->portOpen());
+    const ReceiveBox *box = console.window->control<ReceiveBox>("txtrecv");
     QSignalSpy changed(box, &ReceiveBox::textChanged);
 
     // Each piece is on screen before the next is written, so the cuts reach the console as they

@@ -1,19 +1,14 @@
 // 100 MiB from the device at full speed into the real console while the operator clicks commands:
 // the console survives, stays responsive, shows every byte that came after the last click, and
 // holds memory in proportion to what the box shows, not to what the line has carried.
-#include "app/main_window.h"
 #include "receive/receive_box.h"
-#include "serial/qt_serial_control.h"
-#include "tests/commands/fixed_clock.h"
-#include "tests/robustness/expected_rendering.h"
+#include "tests/support/expected_rendering.h"
 #include "tests/support/message_catcher.h"
-#include "tests/support/pty_pair.h"
+#include "tests/support/pty_console.h"
 
-#include <QAbstractButton>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
-#include <QRadioButton>
 #include <QTest>
 #include <QTimer>
 
@@ -183,26 +178,15 @@ bool serveUntil(const std::function<bool()> &done, int timeoutMs,
 void FloodTest::floodWhileClicking() {
     PtyPair com1;
     QVERIFY(com1.isValid());
-    PortsDir ports;
-    ports.link(1, com1.slavePath());
-    QtSerialControl port{PortMap(ports.path())};
-    const FixedClock clock{
-        {QDateTime(QDate(2007, 9, 11), QTime(15, 4, 5))}, QLocale::c(), QStringLiteral("HH:mm:ss")};
-    MainWindow window(port, clock);
+    PtyConsole console;
+    console.ports.link(1, com1.slavePath());
     MessageCatcher catcher; // a message box would otherwise wait for a click until the timeout
-    window.load();
-    window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
-    QVERIFY(port.portOpen());
-    const ReceiveBox *box = window.control<ReceiveBox>("txtrecv");
+    QVERIFY(console.start());
+    QVERIFY(console.port->portOpen());
+    const ReceiveBox *box = console.window->control<ReceiveBox>("txtrecv");
 
     int clicks = 0;
-    const auto click = [&] {
-        auto *button = window.findChild<QAbstractButton *>(kCommands[clicks++ % 6]);
-        const QPoint at = qobject_cast<QRadioButton *>(button) ? QPoint(6, button->height() / 2)
-                                                               : button->rect().center();
-        QTest::mouseClick(button, Qt::LeftButton, {}, at);
-    };
+    const auto click = [&] { QVERIFY(console.click(kCommands[clicks++ % 6])); };
 
     // The longest the window went without serving its event loop.
     QElapsedTimer sinceTick;

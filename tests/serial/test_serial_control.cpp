@@ -1,7 +1,7 @@
 // The serial control's rules, on the in-memory fake: settings, what stays set, failures, events.
 #include "serial/cp949.h"
 #include "serial/failure.h"
-#include "serial/fake_serial_control.h"
+#include "tests/support/fake_serial_control.h"
 
 #include <QSignalSpy>
 #include <QTest>

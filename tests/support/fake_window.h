@@ -2,10 +2,9 @@
 #pragma once
 
 #include "app/main_window.h"
-#include "serial/fake_serial_control.h"
-#include "tests/commands/fixed_clock.h"
+#include "tests/support/fake_serial_control.h"
+#include "tests/support/fixed_clock.h"
 
-#include <QLocale>
 #include <QTest>
 #include <memory>
 
@@ -13,9 +12,7 @@ namespace tqm::test {
 
 struct FakeWindow {
     FakeSerialControl port;
-    FixedClock clock{{QDateTime(QDate(2007, 9, 11), QTime(15, 4, 5))},
-                     QLocale(QLocale::Korean, QLocale::SouthKorea),
-                     QStringLiteral("AP h:mm:ss")};
+    FixedClock clock = sampleClock();
     std::unique_ptr<MainWindow> window;
 
     explicit FakeWindow(QSet<int> failing = {}) {

@@ -29,4 +29,11 @@ private:
     mutable qsizetype next_ = 0;
 };
 
+// The moment the window tests click at: 11 September 2007, 15:04:05, on a Korean desktop
+// ("오후 3:04:05"), so the clock frame reads 070911150405.
+inline FixedClock sampleClock() {
+    return FixedClock({QDateTime(QDate(2007, 9, 11), QTime(15, 4, 5))},
+                      QLocale(QLocale::Korean, QLocale::SouthKorea), QStringLiteral("AP h:mm:ss"));
+}
+
 } // namespace tqm::test

@@ -1,5 +1,5 @@
 // The in-memory serial control used by tests.
-#include "serial/fake_serial_control.h"
+#include "tests/support/fake_serial_control.h"
 
 #include "serial/failure.h"
 

@@ -1,0 +1,27 @@
+// The real console on pseudo-terminals.
+#include "tests/support/pty_console.h"
+
+#include "receive/receive_box.h"
+#include "tests/support/click.h"
+
+#include <QTest>
+
+namespace tqm::test {
+
+bool PtyConsole::start() {
+    port = std::make_unique<QtSerialControl>(PortMap(ports.path()));
+    window = std::make_unique<MainWindow>(*port, clock);
+    window->load();
+    window->show();
+    return QTest::qWaitForWindowExposed(window.get());
+}
+
+QString PtyConsole::box() const {
+    return window->control<ReceiveBox>("txtrecv")->text();
+}
+
+bool PtyConsole::click(const QString &control) const {
+    return clickControl(*window, control);
+}
+
+} // namespace tqm::test
