@@ -15,6 +15,7 @@
 //                                      time from exec to a window named *TEXT* being mapped,
 //                                      and its size
 //   bench_harness payload BYTES        the device stream on stdout
+#include "app/bench_report_format.h"
 #include "receive/byte_rendering.h"
 
 #include <QByteArray>
@@ -98,18 +99,6 @@ QByteArray payload(qsizetype size) {
     }
     out.truncate(size);
     return out;
-}
-
-// FNV-1a over UTF-16 code units: the console's report hashes its box the same way.
-std::uint64_t fnv1a(const QString &text) {
-    std::uint64_t hash = 1469598103934665603ull;
-    for (const QChar c : text) {
-        for (const unsigned byte : {unsigned(c.unicode() & 0xff), unsigned(c.unicode() >> 8)}) {
-            hash ^= byte;
-            hash *= 1099511628211ull;
-        }
-    }
-    return hash;
 }
 
 // CPU time of every live thread of a process, to the nanosecond; 0 if it is gone.
@@ -270,7 +259,8 @@ private:
         in >> bytes >> pid >> xPid >> mark;
         const QByteArray data = payload(bytes);
         const QString expected = tqm::renderBatch(data);
-        reply("expect %lld %016" PRIx64, static_cast<long long>(expected.size()), fnv1a(expected));
+        reply("expect %lld %016" PRIx64, static_cast<long long>(expected.size()),
+              std::uint64_t(tqm::bench::fnv1a(expected)));
 
         const Nanos idleStart = now();
         const Nanos idleCpu0 = cpuOf(pid);
