@@ -30,4 +30,15 @@ private:
     QString format_;
 };
 
+// The PC's clock stopped at one moment: a stamp for a time the operator names rather than now.
+class FrozenClock : public SystemClock {
+public:
+    explicit FrozenClock(QDateTime at)
+        : at_(std::move(at)) {}
+    QDateTime now() const override { return at_; }
+
+private:
+    QDateTime at_;
+};
+
 } // namespace tqm

@@ -13,13 +13,6 @@
 
 namespace {
 
-// Always the same moment, so the output never changes; its digits are shown as field names.
-class FixedClock : public tqm::Clock {
-public:
-    QDateTime now() const override { return QDateTime(QDate(2007, 9, 11), QTime(12, 34, 56)); }
-    QString longTimeText(QTime time) const override { return time.toString(u"HH:mm:ss"); }
-};
-
 // The stamp's twelve digits, two for each field, in the order they go out.
 constexpr const char *kStampFields = "YY MM DD hh mm ss";
 
@@ -59,7 +52,8 @@ QString wireBytes(const QString &frame, const QString &stampDigits, bool &usedSt
 }
 
 QString table() {
-    const FixedClock clock;
+    // Always the same moment, so the output never changes; its digits are shown as field names.
+    const tqm::FrozenClock clock(QDateTime(QDate(2007, 9, 11), QTime(12, 34, 56)));
     const QString stampDigits = tqm::clockStamp(clock).left(12);
     bool usedStamp = false;
 

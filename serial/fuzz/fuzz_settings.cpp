@@ -1,7 +1,7 @@
 // libFuzzer entry for the line settings string: any text is either refused with a Failure or
 // gives settings the line can take, which read back the same and leave nothing half-changed.
 #include "serial/failure.h"
-#include "serial/fake_serial_control.h"
+#include "tests/support/fake_serial_control.h"
 #include "serial/serial_control.h"
 
 #include <QRegularExpression>
