@@ -5,8 +5,8 @@
 
 namespace tqm {
 
-SystemClock::SystemClock()
-    : locale_(QLocale::system())
+SystemClock::SystemClock(const QLocale &locale)
+    : locale_(locale)
     , format_(usableLongFormat(locale_.timeFormat(QLocale::LongFormat))) {}
 
 QString SystemClock::longTimeText(QTime time) const {

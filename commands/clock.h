@@ -17,7 +17,8 @@ public:
 
 class SystemClock : public Clock {
 public:
-    SystemClock();
+    // The long time text in the given locale's long format; the desktop's by default.
+    explicit SystemClock(const QLocale &locale = QLocale::system());
     QDateTime now() const override { return QDateTime::currentDateTime(); }
     QString longTimeText(QTime time) const override;
 
@@ -33,8 +34,9 @@ private:
 // The PC's clock stopped at one moment: a stamp for a time the operator names rather than now.
 class FrozenClock : public SystemClock {
 public:
-    explicit FrozenClock(QDateTime at)
-        : at_(std::move(at)) {}
+    explicit FrozenClock(QDateTime at, const QLocale &locale = QLocale::system())
+        : SystemClock(locale)
+        , at_(std::move(at)) {}
     QDateTime now() const override { return at_; }
 
 private:

@@ -52,6 +52,15 @@ QString twoDigits(int value) {
     return value < 10 ? QLatin1Char('0') + text : text;
 }
 
+// "mm?ss" at the end of a long time text, in the digits the device reads.
+bool endsInAsciiMinuteSecond(QStringView text) {
+    if (text.size() < 5)
+        return false;
+    const QStringView tail = text.last(5);
+    const auto digit = [](QChar c) { return c >= u'0' && c <= u'9'; };
+    return digit(tail[0]) && digit(tail[1]) && !digit(tail[2]) && digit(tail[3]) && digit(tail[4]);
+}
+
 } // namespace
 
 std::span<const CommandRow> commandTable() {
@@ -66,13 +75,20 @@ const CommandRow *findCommand(QStringView control) {
 }
 
 QString clockStamp(const Clock &clock) {
-    const QString year = QString::number(clock.now().date().year());
-    const int month = clock.now().date().month();
-    const int day = clock.now().date().day();
-    const int hour = clock.now().time().hour();
-    const QString minuteSecond = clock.longTimeText(clock.now().time()).right(5);
-    return year.right(2) + twoDigits(month) + twoDigits(day) + twoDigits(hour) +
-           minuteSecond.left(2) + minuteSecond.right(2) + QLatin1Char('\r');
+    // One reading for every field: read field by field, a click at 14:59:59.9995 could stamp
+    // 14:00:00 and set the device an hour slow.
+    const QDateTime at = clock.now();
+    const QString year = QString::number(at.date().year());
+    const QString longTime = clock.longTimeText(at.time());
+    // Minute and second are cut from the long time text where it ends in them; a desktop that
+    // writes other digits (Arabic-Indic) or something else last gets them from the same reading.
+    const QString minuteSecond =
+        endsInAsciiMinuteSecond(longTime)
+            ? longTime.right(5)
+            : twoDigits(at.time().minute()) + QLatin1Char(':') + twoDigits(at.time().second());
+    return year.right(2) + twoDigits(at.date().month()) + twoDigits(at.date().day()) +
+           twoDigits(at.time().hour()) + minuteSecond.left(2) + minuteSecond.right(2) +
+           QLatin1Char('\r');
 }
 
 QStringList commandFrames(const CommandRow &row, const Clock &clock) {

@@ -24,8 +24,9 @@ const CommandRow *findCommand(QStringView control);
 // The frames of one command as texts (ESC and CR as the characters 27 and 13).
 QStringList commandFrames(const CommandRow &row, const Clock &clock);
 
-// The clock frame's twelve digits and CR: year, month, day, hour each from its own reading of
-// the clock, minute and second from the last five characters of the long time text.
+// The clock frame's twelve ASCII digits and CR, every field from one reading of the clock: year,
+// month, day and hour from the reading, minute and second from the last five characters of its
+// long time text (from the reading itself where that text does not end in "mm?ss" in ASCII).
 QString clockStamp(const Clock &clock);
 
 } // namespace tqm

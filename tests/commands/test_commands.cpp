@@ -13,7 +13,11 @@ class CommandsTest : public QObject {
 private slots:
     void clockStamp_data();
     void clockStamp();
-    void clockReadsSeparately();
+    void clockReadsOnce_data();
+    void clockReadsOnce();
+    void clockUnderEveryLocale_data();
+    void clockUnderEveryLocale();
+    void longFormatWithTimeZone();
     void usableLongFormat_data();
     void usableLongFormat();
     void lcdFrameBytes();
@@ -59,14 +63,52 @@ void CommandsTest::clockStamp() {
     QCOMPARE(encodeCp949(frames[0]).toHex(' '), wire.toHex(' '));
 }
 
-void CommandsTest::clockReadsSeparately() {
-    // Year, month, day, hour and the long time text each come from their own reading.
-    const FixedClock clock({at(2007, 1, 1, 1, 1, 1), at(2008, 2, 2, 2, 2, 2),
-                            at(2009, 3, 3, 3, 3, 3), at(2010, 4, 4, 4, 4, 4),
-                            at(2011, 5, 5, 5, 5, 5)},
-                           QLocale::c(), QStringLiteral("HH:mm:ss"));
-    QCOMPARE(tqm::clockStamp(clock), QStringLiteral("070203040505\r"));
-    QCOMPARE(clock.readings(), 5);
+void CommandsTest::clockReadsOnce_data() {
+    QTest::addColumn<QList<QDateTime>>("readings");
+    QTest::addColumn<QString>("stamp");
+    // A clock that moves on between readings: a stamp pieced together from two of them would be
+    // an hour (or a year) off.
+    QTest::newRow("across the hour")
+        << QList<QDateTime>{QDateTime(QDate(2007, 9, 11), QTime(14, 59, 59, 999)),
+                            QDateTime(QDate(2007, 9, 11), QTime(15, 0, 0))}
+        << "070911145959\r";
+    QTest::newRow("across new year")
+        << QList<QDateTime>{QDateTime(QDate(2007, 12, 31), QTime(23, 59, 59, 999)),
+                            QDateTime(QDate(2008, 1, 1), QTime(0, 0, 0))}
+        << "071231235959\r";
+}
+
+void CommandsTest::clockReadsOnce() {
+    QFETCH(QList<QDateTime>, readings);
+    QFETCH(QString, stamp);
+    const FixedClock clock(readings, QLocale::c(), QStringLiteral("HH:mm:ss"));
+    QCOMPARE(tqm::clockStamp(clock), stamp);
+    QCOMPARE(clock.readings(), 1);
+}
+
+void CommandsTest::clockUnderEveryLocale_data() {
+    QTest::addColumn<QString>("locale");
+    // Every desktop language sends ASCII digits: Arabic and Persian write their own digits in
+    // the long time text, which must never reach the device.
+    for (const char *name : {"ko_KR", "en_US", "de_DE", "ja_JP", "ar_EG", "fa_IR", "zh_CN",
+                             "fr_FR", "th_TH", "hi_IN", "C"})
+        QTest::newRow(name) << QString::fromLatin1(name);
+}
+
+void CommandsTest::clockUnderEveryLocale() {
+    QFETCH(QString, locale);
+    const FrozenClock clock(QDateTime(QDate(2007, 9, 11), QTime(15, 4, 5)), QLocale(locale));
+    const QStringList frames = commandFrames(*findCommand(u"cmdtimessetting"), clock);
+    QCOMPARE(frames, QStringList{QStringLiteral("\x1b+X070911150405\r")});
+}
+
+void CommandsTest::longFormatWithTimeZone() {
+    // A long format that names the time zone after the seconds still gives minute and second.
+    const QLocale english(QLocale::English, QLocale::UnitedStates);
+    QVERIFY2(english.timeFormat(QLocale::LongFormat).contains(u't'),
+             qPrintable(english.timeFormat(QLocale::LongFormat)));
+    const FrozenClock clock(QDateTime(QDate(2007, 9, 1), QTime(8, 30, 15)), english);
+    QCOMPARE(tqm::clockStamp(clock), QStringLiteral("070901083015\r"));
 }
 
 void CommandsTest::usableLongFormat_data() {
