@@ -12,6 +12,7 @@
 #include <QCloseEvent>
 #include <QGroupBox>
 #include <QHash>
+#include <QKeyEvent>
 #include <QKeySequence>
 #include <QLabel>
 #include <QListWidget>
@@ -121,6 +122,19 @@ bool MainWindow::eventFilter(QObject *watched, QEvent *event) {
         if (event->type() == QEvent::MouseButtonRelease && button->isDown()) {
             button->setUpdatesEnabled(false);
             QTimer::singleShot(0, button, [button] { button->setUpdatesEnabled(true); });
+        }
+        // Enter clicks the focused command button, as in every Windows program the operators
+        // know; Qt gives push buttons outside a dialog only Space. A held key clicks once: the
+        // line gets a frame per press, never one per auto-repeat.
+        if (event->type() == QEvent::KeyPress) {
+            const auto *key = static_cast<QKeyEvent *>(event);
+            const bool enter = (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) &&
+                               (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
+            if (enter) {
+                if (!key->isAutoRepeat())
+                    button->click();
+                return true;
+            }
         }
         return QWidget::eventFilter(watched, event);
     }

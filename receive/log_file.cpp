@@ -10,12 +10,10 @@
 
 namespace tqm {
 
-QString logFilePath() {
-#ifdef Q_OS_WIN
-    return QStringLiteral("C:\\savemsr.txt");
-#else
+QString logFilePath(Platform platform) {
+    if (platform == Platform::Windows)
+        return QStringLiteral("C:\\savemsr.txt");
     return QDir::homePath() + QStringLiteral("/savemsr.txt");
-#endif
 }
 
 QByteArray logFileBytes(const QString &text) {

@@ -1,13 +1,15 @@
 // The receive log file: what the receive box shows, as the bytes the device sent where it can.
 #pragma once
 
+#include "serial/platform.h"
+
 #include <QByteArray>
 #include <QString>
 
 namespace tqm {
 
 // "C:\savemsr.txt" on Windows; savemsr.txt in the home directory elsewhere.
-QString logFilePath();
+QString logFilePath(Platform platform = hostPlatform());
 
 // The file's bytes for a box text: each high-byte rendering back as its byte, everything else
 // in code page 949 ('?' where it has no code), then CR LF.

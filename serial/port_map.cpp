@@ -14,20 +14,19 @@ QString PortMap::defaultPortsDir() {
     return config + QStringLiteral("/tqm810-console/ports");
 }
 
-PortMap::PortMap(QString portsDir)
-    : portsDir_(std::move(portsDir)) {}
+PortMap::PortMap(QString portsDir, Platform platform)
+    : portsDir_(std::move(portsDir))
+    , platform_(platform) {}
 
 QString PortMap::devicePath(int port) const {
-#ifdef Q_OS_WIN
-    return QStringLiteral("\\\\.\\COM%1").arg(port);
-#else
+    if (platform_ == Platform::Windows)
+        return QStringLiteral("\\\\.\\COM%1").arg(port);
     if (!portsDir_.isEmpty() && QFileInfo(portsDir_).isDir()) {
         const QString link = portsDir_ + QStringLiteral("/com%1").arg(port);
         const QFileInfo info(link);
         return info.isSymLink() || info.exists() ? link : QString();
     }
     return QStringLiteral("/dev/ttyS%1").arg(port - 1);
-#endif
 }
 
 } // namespace tqm

@@ -1,6 +1,8 @@
 // How a COM number becomes a device: the comN links of a ports directory, or the platform's names.
 #pragma once
 
+#include "serial/platform.h"
+
 #include <QString>
 
 namespace tqm {
@@ -10,7 +12,7 @@ public:
     // Linux: ${XDG_CONFIG_HOME:-$HOME/.config}/tqm810-console/ports.
     static QString defaultPortsDir();
 
-    explicit PortMap(QString portsDir = defaultPortsDir());
+    explicit PortMap(QString portsDir = defaultPortsDir(), Platform platform = hostPlatform());
 
     // The path to open for COM`port`, or empty when the map has no such port.
     // Linux: the link portsDir/comN when portsDir exists (then it is the whole map),
@@ -21,6 +23,7 @@ public:
 
 private:
     QString portsDir_;
+    Platform platform_;
 };
 
 } // namespace tqm

@@ -6,11 +6,13 @@
 
 #include "receive/receive_box.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QFile>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -44,6 +46,13 @@ private slots:
     void unload_data();
     void unload();
     void saveWithShortcut();
+    void keysClickFocusedButton_data();
+    void keysClickFocusedButton();
+    void heldKeyClicksOnce_data();
+    void heldKeyClicksOnce();
+    void enterLeavesOptionsAndBoxesAlone_data();
+    void enterLeavesOptionsAndBoxesAlone();
+    void clockUnderArabicDesktop();
     void deviceLostReported();
 
 private:
@@ -416,6 +425,91 @@ void WindowEventsTest::deviceLostReported() {
     w.port.restoreDevice();
     w->control<QPushButton>("cmd_version")->click();
     QCOMPARE(w.port.handOvers, Frames({hex("1b2b23")}));
+}
+
+void WindowEventsTest::keysClickFocusedButton_data() {
+    QTest::addColumn<int>("key");
+    QTest::addColumn<int>("modifiers");
+    QTest::newRow("space") << int(Qt::Key_Space) << int(Qt::NoModifier);
+    QTest::newRow("return") << int(Qt::Key_Return) << int(Qt::NoModifier);
+    QTest::newRow("keypad enter") << int(Qt::Key_Enter) << int(Qt::KeypadModifier);
+}
+
+void WindowEventsTest::keysClickFocusedButton() {
+    QFETCH(int, key);
+    QFETCH(int, modifiers);
+    FakeWindow w;
+    QVERIFY(w.loadAndShow());
+    QSignalSpy ran(w.window.get(), &MainWindow::routineRan);
+    auto *read = w->control<QPushButton>("cmdread"); // where the focus starts
+    QTRY_COMPARE(QApplication::focusWidget(), read);
+    QTest::keyClick(read, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+    QCOMPARE(w.port.handOvers, Frames{hex("1b 2b 54")});
+    QCOMPARE(ran.count(), 1);
+    QCOMPARE(ran.at(0).at(0).toString(), QStringLiteral("cmdread_Click"));
+    QCOMPARE(w->control<QLabel>("Label")->text(), QStringLiteral("Memory Data 전송 [ ESC + T ]"));
+}
+
+void WindowEventsTest::heldKeyClicksOnce_data() {
+    QTest::addColumn<int>("key");
+    QTest::newRow("space") << int(Qt::Key_Space);
+    QTest::newRow("return") << int(Qt::Key_Return);
+}
+
+void WindowEventsTest::heldKeyClicksOnce() {
+    // A key held down: the press, a run of auto-repeats, the release.
+    QFETCH(int, key);
+    FakeWindow w;
+    QVERIFY(w.loadAndShow());
+    auto *button = w->control<QPushButton>("cmd_ext_relay");
+    button->setFocus();
+    QTest::sendKeyEvent(QTest::Press, button, Qt::Key(key), QString(), Qt::NoModifier);
+    for (int i = 0; i < 20; ++i) {
+        QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier, QString(), true);
+        QApplication::sendEvent(button, &release);
+        QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, QString(), true);
+        QApplication::sendEvent(button, &press);
+    }
+    QTest::sendKeyEvent(QTest::Release, button, Qt::Key(key), QString(), Qt::NoModifier);
+    QCOMPARE(w.port.handOvers, Frames{hex("1b 2b 50 33 0d")});
+}
+
+void WindowEventsTest::enterLeavesOptionsAndBoxesAlone_data() {
+    QTest::addColumn<QString>("control");
+    QTest::newRow("LED option") << "Option2";
+    QTest::newRow("COM option") << "Optcom3";
+    QTest::newRow("DTR box") << "chkdtr";
+}
+
+void WindowEventsTest::enterLeavesOptionsAndBoxesAlone() {
+    QFETCH(QString, control);
+    FakeWindow w;
+    QVERIFY(w.loadAndShow());
+    w.port.trace.clear();
+    auto *button = w->findChild<QAbstractButton *>(control);
+    const bool wasChecked = button->isChecked();
+    button->setFocus();
+    QTest::keyClick(button, Qt::Key_Return);
+    QTest::keyClick(button, Qt::Key_Enter, Qt::KeypadModifier);
+    QCOMPARE(button->isChecked(), wasChecked);
+    QCOMPARE(w.port.handOvers, Frames());
+    QCOMPARE(w.port.trace, QStringList());
+}
+
+void WindowEventsTest::clockUnderArabicDesktop() {
+    // The desktop's own clock and long time format, stopped at the click: an Arabic desktop
+    // writes its time in Arabic-Indic digits, and the device must still get ASCII ones.
+    FakeSerialControl port;
+    const FrozenClock clock(QDateTime(QDate(2007, 9, 11), QTime(15, 4, 5)),
+                            QLocale(QLocale::Arabic, QLocale::Egypt));
+    MainWindow window(port, clock);
+    MessageCatcher catcher;
+    window.load();
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    click(window, QStringLiteral("cmdtimessetting"));
+    QCOMPARE(port.handOvers, Frames{hex("1b 2b 58 30 37 30 39 31 31 31 35 30 34 30 35 0d")});
+    QCOMPARE(catcher.texts(), QStringList());
 }
 
 QTEST_MAIN(WindowEventsTest)

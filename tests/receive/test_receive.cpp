@@ -28,6 +28,7 @@ private slots:
     void logFile();
     void logFileReplacedNotAppended();
     void logFileUnwritableKeepsOld();
+    void logFilePlace();
 };
 
 void ReceiveTest::controlNames_data() {
@@ -147,6 +148,12 @@ void ReceiveTest::logFileUnwritableKeepsOld() {
     // And a folder that is not there at all.
     QVERIFY_THROWS_EXCEPTION(Failure,
                              writeLogFile(dir.filePath("no/such/folder/savemsr.txt"), "x"));
+}
+
+void ReceiveTest::logFilePlace() {
+    QCOMPARE(logFilePath(Platform::Windows), QStringLiteral("C:\\savemsr.txt"));
+    qputenv("HOME", "/home/operator");
+    QCOMPARE(logFilePath(Platform::Posix), QStringLiteral("/home/operator/savemsr.txt"));
 }
 
 QTEST_GUILESS_MAIN(ReceiveTest)

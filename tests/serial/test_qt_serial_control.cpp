@@ -16,6 +16,7 @@ class QtSerialControlTest : public QObject {
     Q_OBJECT
 private slots:
     void portMap();
+    void portMapOnWindows();
     void openSendReceive();
     void heldPortFailsToOpen();
     void absentAndDanglingPorts();
@@ -46,6 +47,18 @@ void QtSerialControlTest::portMap() {
     const QFileInfo fallback(none.devicePath(3));
     QCOMPARE(fallback.path(), QStringLiteral("/dev"));
     QCOMPARE(fallback.fileName(), QStringLiteral("ttyS2"));
+}
+
+void QtSerialControlTest::portMapOnWindows() {
+    // Windows names every COM port itself; a ports directory plays no part there.
+    PortsDir dir;
+    dir.link(1, QStringLiteral("/dev/null"));
+    for (const PortMap &map : {PortMap(dir.path(), Platform::Windows),
+                               PortMap(dir.path() + "/absent", Platform::Windows)}) {
+        QCOMPARE(map.devicePath(1), QStringLiteral("\\\\.\\COM1"));
+        QCOMPARE(map.devicePath(8), QStringLiteral("\\\\.\\COM8"));
+        QCOMPARE(map.devicePath(16), QStringLiteral("\\\\.\\COM16"));
+    }
 }
 
 void QtSerialControlTest::openSendReceive() {
