@@ -1,8 +1,8 @@
 // The simulated TQM-810's state, and what each frame does to it and answers.
 #pragma once
 
-#include "sim/framesplitter.h"
-#include "sim/replytable.h"
+#include "sim/frame_splitter.h"
+#include "sim/reply_table.h"
 
 #include <QByteArray>
 #include <QDateTime>

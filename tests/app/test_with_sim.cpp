@@ -2,7 +2,7 @@
 #include "app/main_window.h"
 #include "receive/receive_box.h"
 #include "serial/qt_serial_control.h"
-#include "sim/ptydevice.h"
+#include "sim/pty_device.h"
 #include "tests/commands/fixed_clock.h"
 #include "tests/support/pty_pair.h"
 

@@ -1,7 +1,7 @@
 // The bytes the simulated device answers each frame with, and the reply file that overrides them.
-#include "sim/replytable.h"
+#include "sim/reply_table.h"
 
-#include "sim/framesplitter.h"
+#include "sim/frame_splitter.h"
 
 #include <QFile>
 #include <QStringDecoder>

@@ -1,5 +1,5 @@
 // The simulated TQM-810 on a pseudo-terminal: the console opens the slave side like a serial port.
-#include "sim/ptydevice.h"
+#include "sim/pty_device.h"
 
 #include <QSocketNotifier>
 

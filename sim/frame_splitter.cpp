@@ -1,5 +1,5 @@
 // Cuts the byte stream that the console sends into the device's frames, skipping what is not one.
-#include "sim/framesplitter.h"
+#include "sim/frame_splitter.h"
 
 #include <utility>
 

@@ -2,7 +2,7 @@
 #pragma once
 
 #include "sim/device.h"
-#include "sim/framesplitter.h"
+#include "sim/frame_splitter.h"
 
 #include <QByteArray>
 #include <QObject>
