@@ -37,67 +37,67 @@ QList<SplitEvent> FrameSplitter::feed(QByteArrayView chunk) {
 
 QList<SplitEvent> FrameSplitter::flush() {
     QList<SplitEvent> out;
-    if (m_state != State::Idle) {
-        out.append({true, {}, {m_buf, QStringLiteral("frame cut short")}});
-        m_buf.clear();
-        m_state = State::Idle;
+    if (state_ != State::Idle) {
+        out.append({true, {}, {buf_, QStringLiteral("frame cut short")}});
+        buf_.clear();
+        state_ = State::Idle;
     }
     flushStray(out);
     return out;
 }
 
 void FrameSplitter::take(char byte, QList<SplitEvent> &out) {
-    switch (m_state) {
+    switch (state_) {
     case State::Idle:
         startIdle(byte, out);
         return;
     case State::Plus:
         if (byte != '+')
             return broken(byte, QStringLiteral("ESC not followed by '+'"), out);
-        m_buf.append(byte);
-        m_state = State::Code;
+        buf_.append(byte);
+        state_ = State::Code;
         return;
     case State::Code:
-        m_code = byte;
+        code_ = byte;
         if (isShortCode(byte)) {
-            m_buf.append(byte);
+            buf_.append(byte);
             return emitFrame({}, out);
         }
         switch (byte) {
         case 'P':
-            m_digitsLeft = 1;
+            digitsLeft_ = 1;
             break;
         case 'L':
-            m_digitsLeft = 3;
+            digitsLeft_ = 3;
             break;
         case 'X':
-            m_digitsLeft = 12;
+            digitsLeft_ = 12;
             break;
         case 'E':
-            m_digitsLeft = 0;
+            digitsLeft_ = 0;
             break;
         case 'W':
-            m_buf.append(byte);
-            m_state = State::Text;
+            buf_.append(byte);
+            state_ = State::Text;
             return;
         default:
             return broken(byte, QStringLiteral("unknown command code %1").arg(codeName(byte)), out);
         }
-        m_buf.append(byte);
-        m_state = m_digitsLeft > 0 ? State::Digits : State::Cr;
+        buf_.append(byte);
+        state_ = digitsLeft_ > 0 ? State::Digits : State::Cr;
         return;
     case State::Digits:
         if (!isDigit(byte))
-            return broken(
-                byte, QStringLiteral("%1 frame with a non-digit argument").arg(codeName(m_code)),
-                out);
-        m_buf.append(byte);
-        if (--m_digitsLeft == 0)
-            m_state = State::Cr;
+            return broken(byte,
+                          QStringLiteral("%1 frame with a non-digit argument").arg(codeName(code_)),
+                          out);
+        buf_.append(byte);
+        if (--digitsLeft_ == 0)
+            state_ = State::Cr;
         return;
     case State::Cr:
         if (byte != kCr)
-            return broken(byte, QStringLiteral("%1 frame without its CR").arg(codeName(m_code)),
+            return broken(byte, QStringLiteral("%1 frame without its CR").arg(codeName(code_)),
                           out);
         return endWithCr(out);
     case State::Text:
@@ -106,16 +106,16 @@ void FrameSplitter::take(char byte, QList<SplitEvent> &out) {
         // No byte of a Korean character is ESC, so an ESC here means the CR was lost.
         if (byte == kEsc)
             return broken(byte, QStringLiteral("'W' text broken off by ESC"), out);
-        if (m_buf.size() - 3 >= kMaxText)
+        if (buf_.size() - 3 >= kMaxText)
             return broken(byte, QStringLiteral("'W' text over %1 bytes").arg(kMaxText), out);
-        m_buf.append(byte);
+        buf_.append(byte);
         return;
     case State::Letters:
-        if (byte != kLetters[m_buf.size()])
+        if (byte != kLetters[buf_.size()])
             return broken(byte, QStringLiteral("A..Z run broken off"), out);
-        m_buf.append(byte);
-        if (m_buf.size() == kLetters.size())
-            emitFrame(m_buf, out);
+        buf_.append(byte);
+        if (buf_.size() == kLetters.size())
+            emitFrame(buf_, out);
         return;
     }
 }
@@ -123,43 +123,43 @@ void FrameSplitter::take(char byte, QList<SplitEvent> &out) {
 void FrameSplitter::startIdle(char byte, QList<SplitEvent> &out) {
     if (byte == kEsc || byte == kLetters[0]) {
         flushStray(out);
-        m_buf = QByteArray(1, byte);
-        m_code = kDataSend;
-        m_state = byte == kEsc ? State::Plus : State::Letters;
+        buf_ = QByteArray(1, byte);
+        code_ = kDataSend;
+        state_ = byte == kEsc ? State::Plus : State::Letters;
         return;
     }
-    m_stray.append(byte);
-    if (m_stray.size() >= kMaxText)
+    stray_.append(byte);
+    if (stray_.size() >= kMaxText)
         flushStray(out);
 }
 
 // The byte that broke a frame belongs to the broken frame, unless it may begin the next one.
 void FrameSplitter::broken(char byte, const QString &why, QList<SplitEvent> &out) {
     const bool startsFrame = byte == kEsc || byte == kLetters[0];
-    QByteArray bytes = std::exchange(m_buf, {});
+    QByteArray bytes = std::exchange(buf_, {});
     if (!startsFrame)
         bytes.append(byte);
-    m_state = State::Idle;
+    state_ = State::Idle;
     out.append({true, {}, {bytes, why}});
     if (startsFrame)
         startIdle(byte, out);
 }
 
 void FrameSplitter::endWithCr(QList<SplitEvent> &out) {
-    QByteArray args = m_buf.mid(3);
-    m_buf.append(kCr);
+    QByteArray args = buf_.mid(3);
+    buf_.append(kCr);
     emitFrame(std::move(args), out);
 }
 
 void FrameSplitter::emitFrame(QByteArray args, QList<SplitEvent> &out) {
-    out.append({false, {m_code, std::move(args), std::exchange(m_buf, {})}, {}});
-    m_state = State::Idle;
+    out.append({false, {code_, std::move(args), std::exchange(buf_, {})}, {}});
+    state_ = State::Idle;
 }
 
 void FrameSplitter::flushStray(QList<SplitEvent> &out) {
-    if (m_stray.isEmpty())
+    if (stray_.isEmpty())
         return;
-    out.append({true, {}, {std::exchange(m_stray, {}), QStringLiteral("bytes outside any frame")}});
+    out.append({true, {}, {std::exchange(stray_, {}), QStringLiteral("bytes outside any frame")}});
 }
 
 } // namespace tqm::sim

@@ -46,7 +46,7 @@ public:
     QList<SplitEvent> flush();
 
     // Bytes held back while a frame is still incomplete; never much more than kMaxText.
-    qsizetype buffered() const { return m_buf.size() + m_stray.size(); }
+    qsizetype buffered() const { return buf_.size() + stray_.size(); }
 
 private:
     enum class State { Idle, Plus, Code, Letters, Digits, Cr, Text };
@@ -58,11 +58,11 @@ private:
     void emitFrame(QByteArray args, QList<SplitEvent> &out);
     void flushStray(QList<SplitEvent> &out);
 
-    State m_state = State::Idle;
-    QByteArray m_buf;   // the frame so far
-    QByteArray m_stray; // bytes outside any frame, reported at the next frame start or chunk end
-    char m_code = 0;
-    int m_digitsLeft = 0;
+    State state_ = State::Idle;
+    QByteArray buf_;   // the frame so far
+    QByteArray stray_; // bytes outside any frame, reported at the next frame start or chunk end
+    char code_ = 0;
+    int digitsLeft_ = 0;
 };
 
 } // namespace tqm::sim

@@ -173,8 +173,8 @@ bool ReplyTable::isCode(char code) {
 }
 
 QByteArray ReplyTable::reply(char code, int readPoint) const {
-    const auto it = m_replies.constFind(code);
-    return it == m_replies.cend() ? QByteArray() : it->render(readPoint);
+    const auto it = replies_.constFind(code);
+    return it == replies_.cend() ? QByteArray() : it->render(readPoint);
 }
 
 QString ReplyFile::message(const QString &fileName) const {

@@ -32,10 +32,10 @@ public:
     static bool isCode(char code);
 
     QByteArray reply(char code, int readPoint) const;
-    void set(char code, Reply reply) { m_replies.insert(code, std::move(reply)); }
+    void set(char code, Reply reply) { replies_.insert(code, std::move(reply)); }
 
 private:
-    QHash<char, Reply> m_replies;
+    QHash<char, Reply> replies_;
 };
 
 struct ReplyFile {
