@@ -10,13 +10,16 @@ namespace {
 constexpr char kEsc = 0x1B;
 constexpr char kCr = 0x0D;
 constexpr QByteArrayView kLetters = "ABCDEFGHIJKLMNOPQRSTUVWXYZ";
-
-bool isShortCode(char c) {
-    return QByteArrayView("RgG#yYNTH").contains(c);
-}
+static_assert(kLetters[0] == kDataSend, "the letter run is filed under its first letter");
 
 bool isDigit(char c) {
     return c >= '0' && c <= '9';
+}
+
+// The row of the letter run when c begins it: the one frame that starts without ESC.
+const CommandCode *letterRun(char c) {
+    const CommandCode *row = findCode(c);
+    return row != nullptr && row->layout == ArgLayout::Letters ? row : nullptr;
 }
 
 QString codeName(char c) {
@@ -59,33 +62,9 @@ void FrameSplitter::take(char byte, QList<SplitEvent> &out) {
         return;
     case State::Code:
         code_ = byte;
-        if (isShortCode(byte)) {
-            buf_.append(byte);
-            return emitFrame({}, out);
-        }
-        switch (byte) {
-        case 'P':
-            digitsLeft_ = 1;
-            break;
-        case 'L':
-            digitsLeft_ = 3;
-            break;
-        case 'X':
-            digitsLeft_ = 12;
-            break;
-        case 'E':
-            digitsLeft_ = 0;
-            break;
-        case 'W':
-            buf_.append(byte);
-            state_ = State::Text;
-            return;
-        default:
-            return broken(byte, QStringLiteral("unknown command code %1").arg(codeName(byte)), out);
-        }
-        buf_.append(byte);
-        state_ = digitsLeft_ > 0 ? State::Digits : State::Cr;
-        return;
+        if (const CommandCode *row = escCode(byte))
+            return startArgs(*row, out);
+        return broken(byte, QStringLiteral("unknown command code %1").arg(codeName(byte)), out);
     case State::Digits:
         if (!isDigit(byte))
             return broken(byte,
@@ -105,9 +84,12 @@ void FrameSplitter::take(char byte, QList<SplitEvent> &out) {
             return endWithCr(out);
         // No byte of a Korean character is ESC, so an ESC here means the CR was lost.
         if (byte == kEsc)
-            return broken(byte, QStringLiteral("'W' text broken off by ESC"), out);
+            return broken(byte, QStringLiteral("%1 text broken off by ESC").arg(codeName(code_)),
+                          out);
         if (buf_.size() - 3 >= kMaxText)
-            return broken(byte, QStringLiteral("'W' text over %1 bytes").arg(kMaxText), out);
+            return broken(
+                byte, QStringLiteral("%1 text over %2 bytes").arg(codeName(code_)).arg(kMaxText),
+                out);
         buf_.append(byte);
         return;
     case State::Letters:
@@ -121,21 +103,47 @@ void FrameSplitter::take(char byte, QList<SplitEvent> &out) {
 }
 
 void FrameSplitter::startIdle(char byte, QList<SplitEvent> &out) {
-    if (byte == kEsc || byte == kLetters[0]) {
+    if (byte == kEsc) {
         flushStray(out);
         buf_ = QByteArray(1, byte);
-        code_ = kDataSend;
-        state_ = byte == kEsc ? State::Plus : State::Letters;
+        state_ = State::Plus;
         return;
+    }
+    if (const CommandCode *run = letterRun(byte)) {
+        flushStray(out);
+        code_ = byte;
+        return startArgs(*run, out);
     }
     stray_.append(byte);
     if (stray_.size() >= kMaxText)
         flushStray(out);
 }
 
+// Takes the code byte and waits for what its layout says comes next.
+void FrameSplitter::startArgs(const CommandCode &row, QList<SplitEvent> &out) {
+    buf_.append(row.code);
+    switch (row.layout) {
+    case ArgLayout::None:
+        return emitFrame({}, out);
+    case ArgLayout::Digits:
+        digitsLeft_ = row.digits;
+        state_ = State::Digits;
+        return;
+    case ArgLayout::CrOnly:
+        state_ = State::Cr;
+        return;
+    case ArgLayout::Text:
+        state_ = State::Text;
+        return;
+    case ArgLayout::Letters:
+        state_ = State::Letters;
+        return;
+    }
+}
+
 // The byte that broke a frame belongs to the broken frame, unless it may begin the next one.
 void FrameSplitter::broken(char byte, const QString &why, QList<SplitEvent> &out) {
-    const bool startsFrame = byte == kEsc || byte == kLetters[0];
+    const bool startsFrame = byte == kEsc || letterRun(byte) != nullptr;
     QByteArray bytes = std::exchange(buf_, {});
     if (!startsFrame)
         bytes.append(byte);

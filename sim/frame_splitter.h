@@ -1,6 +1,8 @@
 // Cuts the byte stream that the console sends into the device's frames, skipping what is not one.
 #pragma once
 
+#include "sim/code_table.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QList>
@@ -8,10 +10,6 @@
 #include <QString>
 
 namespace tqm::sim {
-
-// The letter run A..Z has no command code of its own; it is filed under its first letter, which no
-// ESC frame uses.
-inline constexpr char kDataSend = 'A';
 
 struct Frame {
     char code = 0;   // command code after ESC '+', or kDataSend
@@ -53,6 +51,7 @@ private:
 
     void take(char byte, QList<SplitEvent> &out);
     void startIdle(char byte, QList<SplitEvent> &out);
+    void startArgs(const CommandCode &row, QList<SplitEvent> &out);
     void broken(char byte, const QString &why, QList<SplitEvent> &out);
     void endWithCr(QList<SplitEvent> &out);
     void emitFrame(QByteArray args, QList<SplitEvent> &out);

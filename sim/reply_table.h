@@ -23,9 +23,6 @@ struct ReplyFile;
 
 class ReplyTable {
 public:
-    // The built-in replies, written in reply-file syntax so that they read like one.
-    static const char *const kDefaultText;
-
     static ReplyTable defaults();
 
     // Every code the console sends, kDataSend included.
