@@ -15,7 +15,7 @@ namespace tqm::sim {
 namespace {
 
 // Replies a console does not read pile up in the line; beyond this they are dropped.
-constexpr qsizetype kMaxPending = 64 * 1024;
+constexpr qsizetype kMaxPending = qsizetype{64} * 1024;
 
 QString systemError(const char *what) {
     return QStringLiteral("%1: %2").arg(QLatin1String(what),

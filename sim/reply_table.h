@@ -29,7 +29,7 @@ public:
     static bool isCode(char code);
 
     QByteArray reply(char code, int readPoint) const;
-    void set(char code, Reply reply) { replies_.insert(code, std::move(reply)); }
+    void set(char code, Reply reply) { replies_.emplace(code, std::move(reply)); }
 
 private:
     QHash<char, Reply> replies_;
