@@ -26,12 +26,12 @@ int digitsAt(const QByteArray &args, qsizetype at, qsizetype count) {
 } // namespace
 
 Device::Device(ReplyTable replies)
-    : m_replies(std::move(replies)) {}
+    : replies_(std::move(replies)) {}
 
 Reaction Device::handle(const Frame &frame) {
     QString line = apply(frame);
     // After the state change, so that a reply may name the read point an advance has just set.
-    return {std::move(line), m_replies.reply(frame.code, m_readPoint)};
+    return {std::move(line), replies_.reply(frame.code, readPoint_)};
 }
 
 QString Device::apply(const Frame &frame) {
@@ -39,44 +39,44 @@ QString Device::apply(const Frame &frame) {
     switch (frame.code) {
     case 'R':
         // The clock, the stored records and their read point outlive a reset.
-        m_lcd.clear();
-        m_backLight = false;
-        m_aux = false;
-        m_relaySeconds = 0;
-        m_leds = {};
+        lcd_.clear();
+        backLight_ = false;
+        aux_ = false;
+        relaySeconds_ = 0;
+        leds_ = {};
         return QStringLiteral("reset: LCD cleared, back-light, aux port, relay and LEDs off");
     case 'g':
     case 'G':
-        m_backLight = frame.code == 'G';
-        return m_backLight ? QStringLiteral("back-light on") : QStringLiteral("back-light off");
+        backLight_ = frame.code == 'G';
+        return backLight_ ? QStringLiteral("back-light on") : QStringLiteral("back-light off");
     case 'y':
     case 'Y':
-        m_aux = frame.code == 'Y';
-        return m_aux ? QStringLiteral("aux port on") : QStringLiteral("aux port off");
+        aux_ = frame.code == 'Y';
+        return aux_ ? QStringLiteral("aux port on") : QStringLiteral("aux port off");
     case '#':
         return QStringLiteral("version asked");
     case 'N':
         return QStringLiteral("sensor status asked");
     case 'P':
         // The relay is not timed off: what matters to the console is the command that arrived.
-        m_relaySeconds = digitsAt(args, 0, 1);
-        return m_relaySeconds == 0 ? QStringLiteral("relay off")
-                                   : QStringLiteral("relay on for %1 s").arg(m_relaySeconds);
+        relaySeconds_ = digitsAt(args, 0, 1);
+        return relaySeconds_ == 0 ? QStringLiteral("relay off")
+                                  : QStringLiteral("relay on for %1 s").arg(relaySeconds_);
     case 'T':
-        return QStringLiteral("memory record %1 sent").arg(m_readPoint, 4, 10, QLatin1Char('0'));
+        return QStringLiteral("memory record %1 sent").arg(readPoint_, 4, 10, QLatin1Char('0'));
     case 'H':
-        m_readPoint = m_readPoint == kLastRecord ? 1 : m_readPoint + 1;
-        return QStringLiteral("memory read point now %1").arg(m_readPoint, 4, 10, QLatin1Char('0'));
+        readPoint_ = readPoint_ == kLastRecord ? 1 : readPoint_ + 1;
+        return QStringLiteral("memory read point now %1").arg(readPoint_, 4, 10, QLatin1Char('0'));
     case 'W': {
         // Each line is decoded on its own, so that a broken character cannot swallow a line break.
-        m_lcd.clear();
+        lcd_.clear();
         for (const QByteArray &bytes : args.split('\n')) {
             QStringDecoder cp949("windows-949");
-            m_lcd.append(cp949.decode(bytes));
+            lcd_.append(cp949.decode(bytes));
         }
         QStringList shown;
-        for (qsizetype i = 0; i < m_lcd.size(); ++i)
-            shown.append(QStringLiteral("%1: %2").arg(i + 1).arg(printable(m_lcd[i])));
+        for (qsizetype i = 0; i < lcd_.size(); ++i)
+            shown.append(QStringLiteral("%1: %2").arg(i + 1).arg(printable(lcd_[i])));
         return QStringLiteral("LCD ") + shown.join(QStringLiteral(" | "));
     }
     case 'X': {
@@ -86,21 +86,21 @@ QString Device::apply(const Frame &frame) {
             return QStringLiteral("clock not set: %1 is no date and time")
                 .arg(QString::fromLatin1(args));
         // UTC only so that no daylight-saving rule of the PC shifts the device's wall time.
-        m_clock = QDateTime(date, time, Qt::UTC);
-        return QStringLiteral("clock set to %1").arg(m_clock.toString(u"yyyy-MM-dd HH:mm:ss"));
+        clock_ = QDateTime(date, time, Qt::UTC);
+        return QStringLiteral("clock set to %1").arg(clock_.toString(u"yyyy-MM-dd HH:mm:ss"));
     }
     case 'E':
         // E stops whatever pattern runs; the console sends it before each new L.
-        m_leds = {};
+        leds_ = {};
         return QStringLiteral("LED/buzzer pattern ended");
     case 'L':
-        m_leds = {digitsAt(args, 0, 1), digitsAt(args, 1, 1), digitsAt(args, 2, 1)};
+        leds_ = {digitsAt(args, 0, 1), digitsAt(args, 1, 1), digitsAt(args, 2, 1)};
         return QStringLiteral("LED/buzzer: red %1, green %2, buzzer %3 on/off cycles")
-            .arg(m_leds.red)
-            .arg(m_leds.green)
-            .arg(m_leds.buzzer);
+            .arg(leds_.red)
+            .arg(leds_.green)
+            .arg(leds_.buzzer);
     case kDataSend:
-        m_data = args;
+        data_ = args;
         return QStringLiteral("data received: %1").arg(QString::fromLatin1(args));
     }
     return QStringLiteral("frame with unknown code 0x%1 ignored")

@@ -1,8 +1,8 @@
 // The simulated TQM-810's state, and what each frame does to it and answers.
 #pragma once
 
-#include "sim/framesplitter.h"
-#include "sim/replytable.h"
+#include "sim/frame_splitter.h"
+#include "sim/reply_table.h"
 
 #include <QByteArray>
 #include <QDateTime>
@@ -32,29 +32,29 @@ public:
     explicit Device(ReplyTable replies = ReplyTable::defaults());
 
     Reaction handle(const Frame &frame);
-    void setReplies(ReplyTable replies) { m_replies = std::move(replies); }
+    void setReplies(ReplyTable replies) { replies_ = std::move(replies); }
 
-    const QStringList &lcdLines() const { return m_lcd; }
-    bool backLight() const { return m_backLight; }
-    bool auxPort() const { return m_aux; }
-    int relaySeconds() const { return m_relaySeconds; } // last duration asked for; 0 is off
-    LedPattern ledPattern() const { return m_leds; }
-    QDateTime clock() const { return m_clock; }   // invalid until a clock frame sets it
-    int readPoint() const { return m_readPoint; } // the memory record that the next transfer sends
-    const QByteArray &receivedData() const { return m_data; }
+    const QStringList &lcdLines() const { return lcd_; }
+    bool backLight() const { return backLight_; }
+    bool auxPort() const { return aux_; }
+    int relaySeconds() const { return relaySeconds_; } // last duration asked for; 0 is off
+    LedPattern ledPattern() const { return leds_; }
+    QDateTime clock() const { return clock_; }   // invalid until a clock frame sets it
+    int readPoint() const { return readPoint_; } // the memory record that the next transfer sends
+    const QByteArray &receivedData() const { return data_; }
 
 private:
     QString apply(const Frame &frame);
 
-    ReplyTable m_replies;
-    QStringList m_lcd;
-    bool m_backLight = false;
-    bool m_aux = false;
-    int m_relaySeconds = 0;
-    LedPattern m_leds;
-    QDateTime m_clock;
-    int m_readPoint = 1;
-    QByteArray m_data;
+    ReplyTable replies_;
+    QStringList lcd_;
+    bool backLight_ = false;
+    bool aux_ = false;
+    int relaySeconds_ = 0;
+    LedPattern leds_;
+    QDateTime clock_;
+    int readPoint_ = 1;
+    QByteArray data_;
 };
 
 } // namespace tqm::sim

@@ -1,5 +1,5 @@
 // tqm810-sim: a simulated TQM-810 on a pseudo-terminal, for trying the console without hardware.
-#include "sim/ptydevice.h"
+#include "sim/pty_device.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>

@@ -1,5 +1,5 @@
 // libFuzzer entry for the frame splitter: any bytes, cut in two, must come out as frames and skips.
-#include "sim/framesplitter.h"
+#include "sim/frame_splitter.h"
 
 #include <algorithm>
 #include <cstdint>

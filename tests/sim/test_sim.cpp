@@ -1,5 +1,5 @@
 // Tests of the simulated TQM-810: splitting, reactions, reply files, the pty line, the program.
-#include "sim/ptydevice.h"
+#include "sim/pty_device.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -1,7 +1,7 @@
 // The bytes the simulated device answers each frame with, and the reply file that overrides them.
-#include "sim/replytable.h"
+#include "sim/reply_table.h"
 
-#include "sim/framesplitter.h"
+#include "sim/code_table.h"
 
 #include <QFile>
 #include <QStringDecoder>
@@ -9,30 +9,7 @@
 
 namespace tqm::sim {
 
-// The sensor reply keeps the device's documented layout (STX, status, ETX, CR; status '0' here).
-// Everything else is a stand-in: a version text, a memory record that names its read point, and
-// ACK for the commands that only change the device's state.
-const char *const ReplyTable::kDefaultText = R"(# Built-in replies of the simulated TQM-810.
-+R = "\x06"
-+g = "\x06"
-+G = "\x06"
-+# = "\x02TQM-810 SIMULATOR V1.00\x03\r"
-+y = "\x06"
-+Y = "\x06"
-+N = "\x020\x03\r"
-+P = "\x06"
-+T = "\x02REC\p SIMULATED MEMORY DATA\x03\r"
-+H = "\x06"
-+W = "\x06"
-+X = "\x06"
-+E = "\x06"
-+L = "\x06"
-DATA = "\x06"
-)";
-
 namespace {
-
-constexpr QByteArrayView kCodes = "RgG#yYNTHPWXEL";
 
 QString keyName(char code) {
     return code == kDataSend ? QStringLiteral("DATA")
@@ -64,7 +41,7 @@ QString parseLine(const QString &line, char &code, Reply &reply) {
 
     if (line[i] == u'+') {
         const QChar c = i + 1 < line.size() ? line[i + 1] : QChar();
-        if (c.unicode() > 0x7F || !kCodes.contains(char(c.unicode())))
+        if (c.unicode() > 0x7F || escCode(char(c.unicode())) == nullptr)
             return QStringLiteral("unknown command code \"+%1\"").arg(c);
         code = char(c.unicode());
         i += 2;
@@ -161,20 +138,24 @@ QByteArray Reply::render(int readPoint) const {
     return out;
 }
 
+// Read through the reply file parser, so that a built-in reply means what it would in a file.
 ReplyTable ReplyTable::defaults() {
-    ReplyFile built = parseReplyFile(kDefaultText, ReplyTable());
+    QByteArray text;
+    for (const CommandCode &row : kCommandCodes)
+        text += keyName(row.code).toLatin1() + " = \"" + row.reply + "\"\n";
+    ReplyFile built = parseReplyFile(text, ReplyTable());
     Q_ASSERT_X(built.ok(), "ReplyTable::defaults",
                qPrintable(built.message(QStringLiteral("built-in"))));
     return built.table;
 }
 
 bool ReplyTable::isCode(char code) {
-    return code == kDataSend || kCodes.contains(code);
+    return findCode(code) != nullptr;
 }
 
 QByteArray ReplyTable::reply(char code, int readPoint) const {
-    const auto it = m_replies.constFind(code);
-    return it == m_replies.cend() ? QByteArray() : it->render(readPoint);
+    const auto it = replies_.constFind(code);
+    return it == replies_.cend() ? QByteArray() : it->render(readPoint);
 }
 
 QString ReplyFile::message(const QString &fileName) const {

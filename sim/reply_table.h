@@ -23,19 +23,16 @@ struct ReplyFile;
 
 class ReplyTable {
 public:
-    // The built-in replies, written in reply-file syntax so that they read like one.
-    static const char *const kDefaultText;
-
     static ReplyTable defaults();
 
     // Every code the console sends, kDataSend included.
     static bool isCode(char code);
 
     QByteArray reply(char code, int readPoint) const;
-    void set(char code, Reply reply) { m_replies.insert(code, std::move(reply)); }
+    void set(char code, Reply reply) { replies_.emplace(code, std::move(reply)); }
 
 private:
-    QHash<char, Reply> m_replies;
+    QHash<char, Reply> replies_;
 };
 
 struct ReplyFile {

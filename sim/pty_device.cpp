@@ -1,5 +1,5 @@
 // The simulated TQM-810 on a pseudo-terminal: the console opens the slave side like a serial port.
-#include "sim/ptydevice.h"
+#include "sim/pty_device.h"
 
 #include <QSocketNotifier>
 
@@ -15,7 +15,7 @@ namespace tqm::sim {
 namespace {
 
 // Replies a console does not read pile up in the line; beyond this they are dropped.
-constexpr qsizetype kMaxPending = 64 * 1024;
+constexpr qsizetype kMaxPending = qsizetype{64} * 1024;
 
 QString systemError(const char *what) {
     return QStringLiteral("%1: %2").arg(QLatin1String(what),
@@ -28,25 +28,25 @@ PtyDevice::PtyDevice(QObject *parent)
     : QObject(parent) {}
 
 PtyDevice::~PtyDevice() {
-    delete m_reader;
-    delete m_writer;
-    if (m_slave >= 0)
-        ::close(m_slave);
-    if (m_master >= 0)
-        ::close(m_master);
+    delete reader_;
+    delete writer_;
+    if (slave_ >= 0)
+        ::close(slave_);
+    if (master_ >= 0)
+        ::close(master_);
 }
 
 bool PtyDevice::open() {
-    if (m_master >= 0)
+    if (master_ >= 0)
         return true;
     const int master = posix_openpt(O_RDWR | O_NOCTTY);
     if (master < 0) {
-        m_error = systemError("posix_openpt");
+        error_ = systemError("posix_openpt");
         return false;
     }
     const char *name = nullptr;
     if (grantpt(master) != 0 || unlockpt(master) != 0 || (name = ptsname(master)) == nullptr) {
-        m_error = systemError("preparing the pseudo-terminal");
+        error_ = systemError("preparing the pseudo-terminal");
         ::close(master);
         return false;
     }
@@ -54,7 +54,7 @@ bool PtyDevice::open() {
     const int slave = ::open(name, O_RDWR | O_NOCTTY);
     termios tio{};
     if (slave < 0 || tcgetattr(slave, &tio) != 0) {
-        m_error = systemError("opening the slave side");
+        error_ = systemError("opening the slave side");
         if (slave >= 0)
             ::close(slave);
         ::close(master);
@@ -66,29 +66,29 @@ bool PtyDevice::open() {
     cfsetospeed(&tio, B9600);
     if (tcsetattr(slave, TCSANOW, &tio) != 0 ||
         fcntl(master, F_SETFL, fcntl(master, F_GETFL) | O_NONBLOCK) != 0) {
-        m_error = systemError("setting the line raw");
+        error_ = systemError("setting the line raw");
         ::close(slave);
         ::close(master);
         return false;
     }
 
-    m_master = master;
-    m_slave = slave;
-    m_slavePath = path;
-    m_reader = new QSocketNotifier(m_master, QSocketNotifier::Read);
-    connect(m_reader, &QSocketNotifier::activated, this, &PtyDevice::readMaster);
-    m_writer = new QSocketNotifier(m_master, QSocketNotifier::Write);
-    m_writer->setEnabled(false);
-    connect(m_writer, &QSocketNotifier::activated, this, &PtyDevice::writeMaster);
+    master_ = master;
+    slave_ = slave;
+    slavePath_ = path;
+    reader_ = new QSocketNotifier(master_, QSocketNotifier::Read);
+    connect(reader_, &QSocketNotifier::activated, this, &PtyDevice::readMaster);
+    writer_ = new QSocketNotifier(master_, QSocketNotifier::Write);
+    writer_->setEnabled(false);
+    connect(writer_, &QSocketNotifier::activated, this, &PtyDevice::writeMaster);
     return true;
 }
 
 void PtyDevice::readMaster() {
     char chunk[4096];
     for (;;) {
-        const ssize_t n = ::read(m_master, chunk, sizeof chunk);
+        const ssize_t n = ::read(master_, chunk, sizeof chunk);
         if (n > 0) {
-            handle(m_splitter.feed(QByteArrayView(chunk, n)));
+            handle(splitter_.feed(QByteArrayView(chunk, n)));
             continue;
         }
         if (n < 0 && errno == EINTR)
@@ -106,9 +106,9 @@ void PtyDevice::handle(const QList<SplitEvent> &events) {
             emit garbage(event.skip.bytes, event.skip.why);
             continue;
         }
-        const Reaction reaction = m_device.handle(event.frame);
-        if (m_out.size() + reaction.reply.size() <= kMaxPending)
-            m_out += reaction.reply;
+        const Reaction reaction = device_.handle(event.frame);
+        if (out_.size() + reaction.reply.size() <= kMaxPending)
+            out_ += reaction.reply;
         writeMaster();
         emit frameReceived(event.frame, reaction.reply);
         emit stateLine(reaction.line);
@@ -116,10 +116,10 @@ void PtyDevice::handle(const QList<SplitEvent> &events) {
 }
 
 void PtyDevice::writeMaster() {
-    while (!m_out.isEmpty()) {
-        const ssize_t n = ::write(m_master, m_out.constData(), size_t(m_out.size()));
+    while (!out_.isEmpty()) {
+        const ssize_t n = ::write(master_, out_.constData(), size_t(out_.size()));
         if (n > 0) {
-            m_out.remove(0, n);
+            out_.remove(0, n);
             continue;
         }
         if (n < 0 && errno == EINTR)
@@ -129,13 +129,13 @@ void PtyDevice::writeMaster() {
         return fail(systemError("writing the line"));
     }
     // Wait for room only while something waits to go out; an idle write notifier would spin.
-    m_writer->setEnabled(!m_out.isEmpty());
+    writer_->setEnabled(!out_.isEmpty());
 }
 
 void PtyDevice::fail(const QString &why) {
-    m_reader->setEnabled(false);
-    m_writer->setEnabled(false);
-    m_out.clear();
+    reader_->setEnabled(false);
+    writer_->setEnabled(false);
+    out_.clear();
     emit failed(why);
 }
 

@@ -2,7 +2,7 @@
 #pragma once
 
 #include "sim/device.h"
-#include "sim/framesplitter.h"
+#include "sim/frame_splitter.h"
 
 #include <QByteArray>
 #include <QObject>
@@ -20,13 +20,13 @@ public:
 
     // Creates the pseudo-terminal; false with errorString() set when the system refuses one.
     bool open();
-    QString errorString() const { return m_error; }
+    QString errorString() const { return error_; }
 
     // The path the console opens, e.g. /dev/pts/7; empty before open().
-    QString slavePath() const { return m_slavePath; }
+    QString slavePath() const { return slavePath_; }
 
-    Device &device() { return m_device; }
-    const Device &device() const { return m_device; }
+    Device &device() { return device_; }
+    const Device &device() const { return device_; }
 
 signals:
     // In this order for each frame, after its reply is on the line.
@@ -43,17 +43,17 @@ private:
     void handle(const QList<SplitEvent> &events);
     void fail(const QString &why);
 
-    int m_master = -1;
+    int master_ = -1;
     // Held open so that the master never sees a hang-up (which would wake the reader without end)
     // and so that the raw line settings survive the console closing its side.
-    int m_slave = -1;
-    QString m_slavePath;
-    QString m_error;
-    QSocketNotifier *m_reader = nullptr;
-    QSocketNotifier *m_writer = nullptr;
-    QByteArray m_out; // replies the line has not taken yet
-    FrameSplitter m_splitter;
-    Device m_device;
+    int slave_ = -1;
+    QString slavePath_;
+    QString error_;
+    QSocketNotifier *reader_ = nullptr;
+    QSocketNotifier *writer_ = nullptr;
+    QByteArray out_; // replies the line has not taken yet
+    FrameSplitter splitter_;
+    Device device_;
 };
 
 } // namespace tqm::sim

@@ -1,6 +1,8 @@
 // Cuts the byte stream that the console sends into the device's frames, skipping what is not one.
 #pragma once
 
+#include "sim/code_table.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QList>
@@ -8,10 +10,6 @@
 #include <QString>
 
 namespace tqm::sim {
-
-// The letter run A..Z has no command code of its own; it is filed under its first letter, which no
-// ESC frame uses.
-inline constexpr char kDataSend = 'A';
 
 struct Frame {
     char code = 0;   // command code after ESC '+', or kDataSend
@@ -46,23 +44,24 @@ public:
     QList<SplitEvent> flush();
 
     // Bytes held back while a frame is still incomplete; never much more than kMaxText.
-    qsizetype buffered() const { return m_buf.size() + m_stray.size(); }
+    qsizetype buffered() const { return buf_.size() + stray_.size(); }
 
 private:
     enum class State { Idle, Plus, Code, Letters, Digits, Cr, Text };
 
     void take(char byte, QList<SplitEvent> &out);
     void startIdle(char byte, QList<SplitEvent> &out);
+    void startArgs(const CommandCode &row, QList<SplitEvent> &out);
     void broken(char byte, const QString &why, QList<SplitEvent> &out);
     void endWithCr(QList<SplitEvent> &out);
     void emitFrame(QByteArray args, QList<SplitEvent> &out);
     void flushStray(QList<SplitEvent> &out);
 
-    State m_state = State::Idle;
-    QByteArray m_buf;   // the frame so far
-    QByteArray m_stray; // bytes outside any frame, reported at the next frame start or chunk end
-    char m_code = 0;
-    int m_digitsLeft = 0;
+    State state_ = State::Idle;
+    QByteArray buf_;   // the frame so far
+    QByteArray stray_; // bytes outside any frame, reported at the next frame start or chunk end
+    char code_ = 0;
+    int digitsLeft_ = 0;
 };
 
 } // namespace tqm::sim
