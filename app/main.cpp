@@ -1,9 +1,9 @@
 // Start-up: the one window on the real serial port and the PC clock (and, for benchmarks only,
 // a report of how it fares).
 #include "app/main_window.h"
+#include "app/receive_box.h"
 #include "commands/clock.h"
 #include "commands/command_table.h"
-#include "receive/receive_box.h"
 #include "serial/cp949.h"
 #include "serial/qt_serial_control.h"
 

@@ -3,7 +3,7 @@
 #include "tests/app/window_fixture.h"
 #include "tests/support/message_catcher.h"
 
-#include "receive/receive_box.h"
+#include "app/receive_box.h"
 
 #include <QCheckBox>
 #include <QFile>

@@ -1,7 +1,7 @@
 // The console end to end on real pseudo-terminals through the port map: bytes on the line,
 // replies in the box, moving the link, busy ports, and a device that goes away.
 #include "app/main_window.h"
-#include "receive/receive_box.h"
+#include "app/receive_box.h"
 #include "serial/qt_serial_control.h"
 #include "tests/commands/fixed_clock.h"
 #include "tests/support/message_catcher.h"

@@ -1,6 +1,6 @@
 // The console against the simulated TQM-810 on a pseudo-terminal as COM1: whole round trips.
 #include "app/main_window.h"
-#include "receive/receive_box.h"
+#include "app/receive_box.h"
 #include "serial/qt_serial_control.h"
 #include "sim/ptydevice.h"
 #include "tests/commands/fixed_clock.h"

@@ -2,7 +2,7 @@
 // byte's text in order: every byte value after every byte value, through the fake serial control
 // and through a pseudo-terminal into the real one.
 #include "app/main_window.h"
-#include "receive/receive_box.h"
+#include "app/receive_box.h"
 #include "serial/fake_serial_control.h"
 #include "serial/qt_serial_control.h"
 #include "tests/commands/fixed_clock.h"

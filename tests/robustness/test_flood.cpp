@@ -2,7 +2,7 @@
 // the console survives, stays responsive, shows every byte that came after the last click, and
 // holds memory in proportion to what the box shows, not to what the line has carried.
 #include "app/main_window.h"
-#include "receive/receive_box.h"
+#include "app/receive_box.h"
 #include "serial/qt_serial_control.h"
 #include "tests/commands/fixed_clock.h"
 #include "tests/robustness/expected_rendering.h"
