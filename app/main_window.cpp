@@ -3,9 +3,9 @@
 #include "app/main_window.h"
 
 #include "app/control_table.h"
+#include "app/receive_box.h"
 #include "receive/byte_rendering.h"
 #include "receive/log_file.h"
-#include "receive/receive_box.h"
 #include "serial/failure.h"
 
 #include <QCheckBox>

@@ -1,6 +1,6 @@
 // Measures what one receive batch costs the receive box, painting included, when the box already
 // holds 0, 1, 10 or 50 MB from a flood; the cost must stay flat, so the console never freezes.
-#include "receive/receive_box.h"
+#include "app/receive_box.h"
 
 #include <QApplication>
 

@@ -33,5 +33,5 @@ fuzz() { # name, program, seed corpus
 
 fuzz splitter "$build/sim/fuzz_splitter" "$here/sim/fuzz/corpus"
 fuzz settings "$build/serial/fuzz/fuzz_settings" "$here/serial/fuzz/corpus/settings"
-fuzz render_log "$build/serial/fuzz/fuzz_render_log" "$here/serial/fuzz/corpus/render_log"
+fuzz render_log "$build/receive/fuzz/fuzz_render_log" "$here/receive/fuzz/corpus/render_log"
 echo "fuzz: done in $((SECONDS - start)) s"

@@ -3,7 +3,7 @@
 #include "tests/support/fake_window.h"
 #include "tests/support/message_catcher.h"
 
-#include "receive/receive_box.h"
+#include "app/receive_box.h"
 
 #include <QAccessible>
 #include <QCheckBox>

@@ -4,7 +4,7 @@
 #include "tests/support/fake_window.h"
 #include "tests/support/message_catcher.h"
 
-#include "receive/receive_box.h"
+#include "app/receive_box.h"
 
 #include <QApplication>
 #include <QCheckBox>

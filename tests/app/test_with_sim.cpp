@@ -1,5 +1,5 @@
 // The console against the simulated TQM-810 on a pseudo-terminal as COM1: whole round trips.
-#include "receive/receive_box.h"
+#include "app/receive_box.h"
 #include "sim/pty_device.h"
 #include "tests/support/pty_console.h"
 

@@ -1,7 +1,7 @@
 // Whatever the device sends, cut wherever the line cuts it, the receive box shows exactly each
 // byte's text in order: every byte value after every byte value, through the fake serial control
 // and through a pseudo-terminal into the real one.
-#include "receive/receive_box.h"
+#include "app/receive_box.h"
 #include "tests/support/expected_rendering.h"
 #include "tests/support/fake_serial_control.h"
 #include "tests/support/message_catcher.h"

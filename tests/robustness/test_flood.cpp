@@ -1,7 +1,7 @@
 // 100 MiB from the device at full speed into the real console while the operator clicks commands:
 // the console survives, stays responsive, shows every byte that came after the last click, and
 // holds memory in proportion to what the box shows, not to what the line has carried.
-#include "receive/receive_box.h"
+#include "app/receive_box.h"
 #include "tests/support/expected_rendering.h"
 #include "tests/support/message_catcher.h"
 #include "tests/support/pty_console.h"

@@ -1,5 +1,5 @@
-// Model, wrapping, painting, scrolling and selection of the receive box.
-#include "receive/receive_box.h"
+// Painting, scrolling, keys and mouse selection of the receive box.
+#include "app/receive_box.h"
 
 #include <QAccessible>
 #include <QAccessibleWidget>
@@ -87,8 +87,7 @@ ReceiveBox::ReceiveBox(QWidget *parent)
 }
 
 void ReceiveBox::setText(const QString &text) {
-    text_ = text;
-    anchor_ = cursor_ = 0;
+    model_.setText(text);
     updateScrollRange(true);
     viewport()->update();
     emit textChanged();
@@ -98,7 +97,7 @@ void ReceiveBox::append(QStringView more) {
     if (more.isEmpty())
         return;
     const bool follow = atBottom();
-    text_.append(more);
+    model_.append(more);
     {
         const QScopedValueRollback quiet(appending_, true);
         updateScrollRange(follow);
@@ -116,31 +115,20 @@ void ReceiveBox::repaintSoon() {
     repaint_.start(int(std::max<qint64>(0, frameMs - since)));
 }
 
-QString ReceiveBox::selectedText() const {
-    const qsizetype from = std::min(anchor_, cursor_);
-    return text_.mid(from, std::max(anchor_, cursor_) - from);
-}
-
-qsizetype ReceiveBox::lineCount(qsizetype length, int columns) {
-    Q_ASSERT(columns > 0);
-    return length <= 0 ? 1 : (length + columns - 1) / columns;
-}
-
 QRect ReceiveBox::cellRect(qsizetype index) const {
-    const qsizetype row = index / columns_ - firstLine();
-    const qreal x = margin + (index % columns_) * cellWidth_;
-    return QRectF(x, margin + row * lineHeight_, cellWidth_, lineHeight_).toAlignedRect();
+    const qsizetype row = model_.lineOf(index) - firstLine();
+    const qreal x = margin + model_.columnOf(index) * cellWidth_;
+    return QRectF(x, margin + qreal(row) * lineHeight_, cellWidth_, lineHeight_).toAlignedRect();
 }
 
 void ReceiveBox::selectAll() {
-    anchor_ = 0;
-    cursor_ = text_.size();
+    model_.selectAll();
     viewport()->update();
 }
 
 void ReceiveBox::copy() const {
     // An empty selection leaves whatever the operator copied before on the clipboard.
-    if (anchor_ != cursor_)
+    if (model_.hasSelection())
         QGuiApplication::clipboard()->setText(selectedText());
 }
 
@@ -175,15 +163,17 @@ void ReceiveBox::paintEvent(QPaintEvent *event) {
     sincePaint_.start();
     QPainter painter(viewport());
     const QPalette &colours = palette();
-    const qsizetype selectionStart = std::min(anchor_, cursor_);
-    const qsizetype selectionEnd = std::max(anchor_, cursor_);
+    const QString &text = model_.text();
+    const int columns = model_.columns();
+    const qsizetype selectionStart = model_.selectionStart();
+    const qsizetype selectionEnd = model_.selectionEnd();
     const int firstRow = std::max(0, (event->rect().top() - margin) / lineHeight_);
     const int lastRow = std::max(0, (event->rect().bottom() - margin) / lineHeight_);
     for (int row = firstRow; row <= lastRow; ++row) {
-        const qsizetype start = (firstLine() + row) * columns_;
-        if (start >= text_.size())
+        const qsizetype start = (firstLine() + row) * columns;
+        if (start >= text.size())
             break;
-        const qsizetype end = std::min(text_.size(), start + columns_);
+        const qsizetype end = std::min(text.size(), start + columns);
         const qreal top = margin + row * lineHeight_;
         // The row in three parts: before, inside and after the selection.
         const qsizetype cuts[] = {start, std::clamp(selectionStart, start, end),
@@ -192,13 +182,13 @@ void ReceiveBox::paintEvent(QPaintEvent *event) {
             if (cuts[part] >= cuts[part + 1])
                 continue;
             const qsizetype count = cuts[part + 1] - cuts[part];
-            const qreal x = margin + (cuts[part] - start) * cellWidth_;
+            const qreal x = margin + qreal(cuts[part] - start) * cellWidth_;
             const bool selected = part == 1;
             if (selected)
-                painter.fillRect(QRectF(x, top, count * cellWidth_, lineHeight_),
+                painter.fillRect(QRectF(x, top, qreal(count) * cellWidth_, lineHeight_),
                                  colours.brush(QPalette::Highlight));
             painter.setPen(colours.color(selected ? QPalette::HighlightedText : QPalette::Text));
-            drawCells(painter, x, top + ascent_, QStringView(text_).sliced(cuts[part], count));
+            drawCells(painter, x, top + ascent_, QStringView(text).sliced(cuts[part], count));
         }
     }
 }
@@ -213,7 +203,8 @@ void ReceiveBox::drawCells(QPainter &painter, qreal x, qreal baseline, QStringVi
             ++j;
         if (j == i)
             ++j;
-        painter.drawText(QPointF(x + i * cellWidth_, baseline), cells.sliced(i, j - i).toString());
+        painter.drawText(QPointF(x + qreal(i) * cellWidth_, baseline),
+                         cells.sliced(i, j - i).toString());
         i = j;
     }
 }
@@ -245,7 +236,8 @@ void ReceiveBox::mousePressEvent(QMouseEvent *event) {
         event->ignore();
         return;
     }
-    anchor_ = cursor_ = indexAt(event->position());
+    const qsizetype at = indexAt(event->position());
+    model_.select(at, at);
     dragging_ = true;
     viewport()->update();
 }
@@ -275,37 +267,30 @@ void ReceiveBox::dragTo(QPointF pos) {
         verticalScrollBar()->triggerAction(QAbstractSlider::SliderSingleStepSub);
     else if (pos.y() > viewport()->height())
         verticalScrollBar()->triggerAction(QAbstractSlider::SliderSingleStepAdd);
-    const qsizetype index = indexAt(pos);
-    if (index != cursor_) {
-        cursor_ = index;
+    if (model_.moveCursor(indexAt(pos)))
         viewport()->update();
-    }
 }
 
 qsizetype ReceiveBox::indexAt(QPointF pos) const {
     const qsizetype line = firstLine() + qsizetype(std::floor((pos.y() - margin) / lineHeight_));
-    if (line < 0)
-        return 0;
     // Nearest boundary between two characters, as a text cursor would land.
-    const qsizetype column =
-        std::clamp<qsizetype>(qRound((pos.x() - margin) / cellWidth_), 0, columns_);
-    return std::min(text_.size(), line * columns_ + column);
+    return model_.indexAt(line, qRound((pos.x() - margin) / cellWidth_));
 }
 
 void ReceiveBox::relayout() {
     const bool follow = atBottom();
-    const qsizetype topIndex = firstLine() * columns_;
+    const qsizetype topIndex = firstLine() * model_.columns();
     const QFontMetricsF metrics(font());
     cellWidth_ = std::max<qreal>(1, metrics.horizontalAdvance(QLatin1Char('0')));
     lineHeight_ = std::max(1, int(std::ceil(metrics.lineSpacing())));
     ascent_ = metrics.ascent();
-    columns_ = std::max(1, int((viewport()->width() - 2 * margin) / cellWidth_));
+    model_.setColumns(int((viewport()->width() - 2 * margin) / cellWidth_));
     pageLines_ = std::max(1, (viewport()->height() - 2 * margin) / lineHeight_);
     verticalScrollBar()->setPageStep(pageLines_);
     updateScrollRange(follow);
     // A new width rewraps everything: keep the operator's place at the same character.
     if (!follow)
-        verticalScrollBar()->setValue(int(std::min<qsizetype>(INT_MAX, topIndex / columns_)));
+        verticalScrollBar()->setValue(int(std::min<qsizetype>(INT_MAX, model_.lineOf(topIndex))));
     viewport()->update();
 }
 

@@ -2,6 +2,8 @@
 // command, whose update and paint cost stay flat however much the box already holds.
 #pragma once
 
+#include "receive/receive_text.h"
+
 #include <QAbstractScrollArea>
 #include <QElapsedTimer>
 #include <QString>
@@ -10,25 +12,26 @@
 
 namespace tqm {
 
-// Each UTF-16 code unit takes one cell of a fixed grid: the device's text is ASCII and
-// single-width Latin, so wrapping is arithmetic and only the rows on screen are ever touched.
+// The text, its wrapping and the selection live in a ReceiveText; the box measures the grid's
+// cells, scrolls, paints only the rows on screen and turns the mouse and keys into selections.
 class ReceiveBox : public QAbstractScrollArea {
     Q_OBJECT
 public:
     explicit ReceiveBox(QWidget *parent = nullptr);
 
-    const QString &text() const { return text_; }
+    const QString &text() const { return model_.text(); }
     // Replaces the whole text ("" empties the box), drops the selection, shows the newest line.
     void setText(const QString &text);
     // Adds one receive batch at the end; if the operator was watching the newest line, the view
     // follows it, otherwise it stays where the operator scrolled to.
     void append(QStringView more);
 
-    QString selectedText() const;
-    int columns() const { return columns_; }
-    qsizetype lineCount() const { return lineCount(text_.size(), columns_); }
-    // Lines that `length` characters fill at `columns` a line; an empty box still has its one line.
-    static qsizetype lineCount(qsizetype length, int columns);
+    QString selectedText() const { return model_.selectedText(); }
+    int columns() const { return model_.columns(); }
+    qsizetype lineCount() const { return model_.lineCount(); }
+    static qsizetype lineCount(qsizetype length, int columns) {
+        return ReceiveText::lineCount(length, columns);
+    }
     // Where the character at `index` sits in viewport coordinates, on screen or not.
     QRect cellRect(qsizetype index) const;
 
@@ -60,11 +63,8 @@ private:
     void drawCells(QPainter &painter, qreal x, qreal baseline, QStringView cells) const;
     void repaintSoon();
 
-    QString text_;
-    qsizetype anchor_ = 0; // selection is [min(anchor_, cursor_), max(anchor_, cursor_))
-    qsizetype cursor_ = 0;
+    ReceiveText model_;
     bool dragging_ = false;
-    int columns_ = 1;
     int pageLines_ = 1;
     int lineHeight_ = 1;
     qreal cellWidth_ = 1;
