@@ -7,8 +7,8 @@
 
 #include "app/bench_report_format.h"
 #include "app/main_window.h"
+#include "app/receive_box.h"
 #include "commands/command_table.h"
-#include "receive/receive_box.h"
 
 #ifdef Q_OS_UNIX
 #include <QAbstractButton>

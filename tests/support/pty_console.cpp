@@ -1,7 +1,7 @@
 // The real console on pseudo-terminals.
 #include "tests/support/pty_console.h"
 
-#include "receive/receive_box.h"
+#include "app/receive_box.h"
 #include "tests/support/click.h"
 
 #include <QTest>
