@@ -6,6 +6,7 @@
 #include "app/receive_box.h"
 #include "receive/byte_rendering.h"
 #include "receive/log_file.h"
+#include "receive/transcript.h"
 #include "serial/failure.h"
 
 #include <QCheckBox>
@@ -233,12 +234,29 @@ void MainWindow::Form_Load() {
     comm_open();
 }
 
+void MainWindow::setTranscript(Transcript *transcript) {
+    transcript_ = transcript;
+    // Queued: the failure surfaces inside a signal of the serial control, which must not wait
+    // for the operator.
+    connect(
+        transcript, &Transcript::failed, this,
+        [this](const QString &why) {
+            report_failure(why + QStringLiteral("\nThe console goes on without a transcript."));
+        },
+        Qt::QueuedConnection);
+}
+
 void MainWindow::port_search() {
     emit routineRan(QStringLiteral("port_search"));
     list_port->clear();
+    // Probing every port is not a link event of the transcript.
+    if (transcript_)
+        transcript_->setPaused(true);
     for (int n = 1; n <= 8; ++n)
         if (port_check(mscom1, n))
             list_port->addItem(QStringLiteral("COM%1").arg(n));
+    if (transcript_)
+        transcript_->setPaused(false);
 }
 
 // True when port n opened without an error; either way the port is left closed.

@@ -18,6 +18,7 @@ class QRadioButton;
 namespace tqm {
 
 class ReceiveBox;
+class Transcript;
 
 class MainWindow : public QWidget {
     Q_OBJECT
@@ -28,6 +29,10 @@ public:
 
     // Runs the load routine as the window's Load event: after the controls exist, before show().
     void load();
+
+    // Records the line in `transcript` (attached to the serial control already), leaving out the
+    // start-up probes; a transcript that cannot be written is reported once.
+    void setTranscript(Transcript *transcript);
 
     // The window's routines, under the names the operator's documentation uses. They throw
     // Failure at a failing step; the event bindings catch it and report it.
@@ -66,6 +71,7 @@ private:
 
     SerialControl &mscom1;
     const Clock &clock_;
+    Transcript *transcript_ = nullptr;
 
     QLabel *Label = nullptr;
     ReceiveBox *txtrecv = nullptr;

@@ -7,11 +7,15 @@
 
 namespace tqm {
 
-QString PortMap::defaultPortsDir() {
+QString PortMap::defaultConfigDir() {
     QString config = qEnvironmentVariable("XDG_CONFIG_HOME");
     if (config.isEmpty())
         config = QDir::homePath() + QStringLiteral("/.config");
-    return config + QStringLiteral("/tqm810-console/ports");
+    return config + QStringLiteral("/tqm810-console");
+}
+
+QString PortMap::defaultPortsDir() {
+    return defaultConfigDir() + QStringLiteral("/ports");
 }
 
 PortMap::PortMap(QString portsDir, Platform platform)

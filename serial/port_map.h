@@ -9,7 +9,9 @@ namespace tqm {
 
 class PortMap {
 public:
-    // Linux: ${XDG_CONFIG_HOME:-$HOME/.config}/tqm810-console/ports.
+    // ${XDG_CONFIG_HOME:-$HOME/.config}/tqm810-console: the console's settings folder.
+    static QString defaultConfigDir();
+    // The ports folder inside it.
     static QString defaultPortsDir();
 
     explicit PortMap(QString portsDir = defaultPortsDir(), Platform platform = hostPlatform());

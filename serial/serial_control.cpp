@@ -6,6 +6,8 @@
 
 #include <QStringList>
 
+#include <utility>
+
 namespace tqm {
 
 LineSettings parseSettings(const QString &settings) {
@@ -68,11 +70,18 @@ void SerialControl::setPortOpen(bool open) {
         open_ = false;
         lost_ = false;
         closeDevice();
+        emit closed();
         return;
     }
     lost_ = false;
-    openDevice(commPort_, line_);
+    try {
+        openDevice(commPort_, line_);
+    } catch (const Failure &failure) {
+        emit openFailed(failure.message());
+        throw;
+    }
     open_ = true;
+    emit opened();
     // Opening raises DTR and RTS on Linux and drops RTS on Windows: make the lines what we say.
     applyDtr(dtr_);
     applyRts(rts_);
@@ -110,14 +119,16 @@ void SerialControl::setInputLen(int bytes) {
 
 void SerialControl::setDTREnable(bool on) {
     traced(QStringLiteral("DTREnable=%1").arg(on ? "True" : "False"));
-    dtr_ = on;
+    if (std::exchange(dtr_, on) != on)
+        emit lineChanged(QStringLiteral("DTR"), on);
     if (open_)
         applyDtr(on);
 }
 
 void SerialControl::setRTSEnable(bool on) {
     traced(QStringLiteral("RTSEnable=%1").arg(on ? "True" : "False"));
-    rts_ = on;
+    if (std::exchange(rts_, on) != on)
+        emit lineChanged(QStringLiteral("RTS"), on);
     if (open_)
         applyRts(on);
 }
@@ -130,14 +141,25 @@ void SerialControl::requireOpen(const char *what) const {
 }
 
 void SerialControl::output(const QString &frame) {
-    requireOpen("send");
-    // Encode before writing anything, so a frame goes out whole or not at all.
-    writeBytes(encodeCp949(frame));
+    QByteArray bytes;
+    try {
+        requireOpen("send");
+        // Encode before writing anything, so a frame goes out whole or not at all.
+        bytes = encodeCp949(frame);
+        writeBytes(bytes);
+    } catch (const Failure &failure) {
+        emit sendFailed(failure.message());
+        throw;
+    }
+    emit handedOver(bytes);
 }
 
 QByteArray SerialControl::input() {
     requireOpen("read");
-    return readBytes(inputLen_);
+    QByteArray batch = readBytes(inputLen_);
+    if (!batch.isEmpty())
+        emit batchTaken(batch);
+    return batch;
 }
 
 void SerialControl::dataArrived() {

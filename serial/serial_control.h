@@ -70,6 +70,16 @@ signals:
     // A lost link came back by itself with the same settings and lines.
     void linkRestored();
 
+    // For a transcript of the line: every frame that reached the port, every hand-over that did
+    // not, every receive batch taken, and every change of the link and its lines.
+    void handedOver(const QByteArray &bytes);
+    void sendFailed(const QString &cause);
+    void batchTaken(const QByteArray &batch);
+    void opened();
+    void openFailed(const QString &cause);
+    void closed();
+    void lineChanged(const QString &line, bool on); // "DTR" or "RTS"
+
 protected:
     virtual void openDevice(int port, const LineSettings &line) = 0;
     virtual void closeDevice() = 0;

@@ -1,0 +1,162 @@
+// The transcript file: one line per event on the line, appended as it happens.
+#include "receive/transcript.h"
+
+#include "receive/byte_rendering.h"
+#include "serial/serial_control.h"
+
+#include <QDateTime>
+#include <QDir>
+
+namespace tqm {
+
+namespace {
+
+constexpr const char *kColumns = "time\tdelta\tdir\tport\tbytes\ttext";
+
+QString directionText(Transcript::Direction direction) {
+    switch (direction) {
+    case Transcript::Direction::Tx:
+        return QStringLiteral("TX");
+    case Transcript::Direction::Rx:
+        return QStringLiteral("RX");
+    case Transcript::Direction::Link:
+        break;
+    }
+    return QStringLiteral("--");
+}
+
+} // namespace
+
+Transcript::Transcript(QObject *parent)
+    : QObject(parent) {}
+
+QString Transcript::timeText(const QDateTime &local) {
+    const int offset = local.offsetFromUtc();
+    const int minutes = std::abs(offset) / 60;
+    return local.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzz")) +
+           QLatin1Char(offset < 0 ? '-' : '+') +
+           QStringLiteral("%1:%2")
+               .arg(minutes / 60, 2, 10, QLatin1Char('0'))
+               .arg(minutes % 60, 2, 10, QLatin1Char('0'));
+}
+
+QString Transcript::field(QString text) {
+    for (QChar &c : text)
+        if (c.unicode() < 0x20 || c.unicode() == 0x7f)
+            c = QLatin1Char(' ');
+    return text;
+}
+
+bool Transcript::open(const QString &path, const QString &program, const QString &version) {
+    file_.setFileName(path);
+    // Unbuffered: each line leaves in one write, so it survives the program being killed and two
+    // programs appending to one file never mix inside a line.
+    if (!file_.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered)) {
+        error_ = QStringLiteral("Cannot open the transcript %1: %2").arg(path, file_.errorString());
+        return false;
+    }
+    const QByteArray header = (QStringLiteral("# %1 %2\t").arg(program, version) +
+                               QLatin1String(kColumns) + QLatin1Char('\n'))
+                                  .toUtf8();
+    if (file_.write(header) != header.size()) {
+        fail(file_.errorString());
+        return false;
+    }
+    sinceLast_.invalidate();
+    return true;
+}
+
+void Transcript::record(Direction direction, const QString &port, const QByteArray &bytes,
+                        const QString &text) {
+    if (!file_.isOpen() || paused_)
+        return;
+    const qint64 ns = sinceLast_.isValid() ? sinceLast_.nsecsElapsed() : 0;
+    sinceLast_.start();
+    const QString line = timeText(QDateTime::currentDateTime()) + QLatin1Char('\t') +
+                         QStringLiteral("+%1").arg(double(ns) / 1e9, 0, 'f', 3) +
+                         QLatin1Char('\t') + directionText(direction) + QLatin1Char('\t') +
+                         field(port) + QLatin1Char('\t') +
+                         QString::fromLatin1(bytes.toHex(' ').toUpper()) + QLatin1Char('\t') +
+                         field(text) + QLatin1Char('\n');
+    const QByteArray utf8 = line.toUtf8();
+    if (file_.write(utf8) != utf8.size())
+        fail(file_.errorString());
+}
+
+void Transcript::fail(const QString &why) {
+    error_ = QStringLiteral("Cannot write the transcript %1: %2").arg(file_.fileName(), why);
+    file_.close();
+    emit failed(error_);
+}
+
+void Transcript::attach(SerialControl &port, std::function<QString()> portName) {
+    if (!portName)
+        portName = [&port] { return QStringLiteral("COM%1").arg(port.commPort()); };
+    const auto link = [this, portName](const QString &what) {
+        record(Direction::Link, portName(), {}, what);
+    };
+    connect(&port, &SerialControl::handedOver, this, [this, portName](const QByteArray &bytes) {
+        record(Direction::Tx, portName(), bytes, renderBatch(bytes));
+    });
+    connect(&port, &SerialControl::batchTaken, this, [this, portName](const QByteArray &batch) {
+        record(Direction::Rx, portName(), batch, renderBatch(batch));
+    });
+    connect(&port, &SerialControl::sendFailed, this,
+            [link](const QString &cause) { link(QStringLiteral("send failed: ") + cause); });
+    connect(&port, &SerialControl::opened, this,
+            [link, &port] { link(QStringLiteral("opened ") + port.settings()); });
+    connect(&port, &SerialControl::openFailed, this,
+            [link](const QString &cause) { link(QStringLiteral("failed: ") + cause); });
+    connect(&port, &SerialControl::closed, this, [link] { link(QStringLiteral("closed")); });
+    connect(&port, &SerialControl::linkLost, this,
+            [link](const QString &cause) { link(QStringLiteral("lost: ") + cause); });
+    connect(&port, &SerialControl::linkRestored, this, [link] { link(QStringLiteral("back")); });
+    connect(&port, &SerialControl::lineChanged, this, [link](const QString &line, bool on) {
+        link(line + (on ? QStringLiteral(" on") : QStringLiteral(" off")));
+    });
+}
+
+QString expandTranscriptPath(const QString &pattern, const QDateTime &start,
+                             const QString &folder) {
+    QString path;
+    for (qsizetype i = 0; i < pattern.size(); ++i) {
+        const QChar c = pattern[i];
+        if (c != u'%' || i + 1 == pattern.size()) {
+            path += c;
+            continue;
+        }
+        const QChar code = pattern[++i];
+        const auto two = [](int value) {
+            return QStringLiteral("%1").arg(value, 2, 10, QLatin1Char('0'));
+        };
+        switch (code.unicode()) {
+        case u'Y':
+            path += QString::number(start.date().year());
+            break;
+        case u'm':
+            path += two(start.date().month());
+            break;
+        case u'd':
+            path += two(start.date().day());
+            break;
+        case u'H':
+            path += two(start.time().hour());
+            break;
+        case u'M':
+            path += two(start.time().minute());
+            break;
+        case u'S':
+            path += two(start.time().second());
+            break;
+        case u'%':
+            path += u'%';
+            break;
+        default: // not a field: kept as written
+            path += c;
+            path += code;
+        }
+    }
+    return QDir(folder).absoluteFilePath(path);
+}
+
+} // namespace tqm
