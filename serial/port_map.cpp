@@ -17,7 +17,16 @@ QString PortMap::defaultPortsDir() {
 PortMap::PortMap(QString portsDir)
     : portsDir_(std::move(portsDir)) {}
 
+PortMap PortMap::single(int port, QString device) {
+    PortMap map{QString()};
+    map.singlePort_ = port;
+    map.singleDevice_ = std::move(device);
+    return map;
+}
+
 QString PortMap::devicePath(int port) const {
+    if (singlePort_ != 0)
+        return port == singlePort_ ? singleDevice_ : QString();
 #ifdef Q_OS_WIN
     return QStringLiteral("\\\\.\\COM%1").arg(port);
 #else

@@ -135,6 +135,16 @@ void SerialControl::output(const QString &frame) {
     writeBytes(encodeCp949(frame));
 }
 
+void SerialControl::clearInput() {
+    requireOpen("clear the input");
+    discardWaiting();
+}
+
+void SerialControl::discardWaiting() {
+    while (bytesWaiting() > 0 && !readBytes(0).isEmpty()) {
+    }
+}
+
 QByteArray SerialControl::input() {
     requireOpen("read");
     return readBytes(inputLen_);
