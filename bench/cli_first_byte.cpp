@@ -79,7 +79,9 @@ int main(int argc, char *argv[]) {
             ms.push_back(first - start);
     }
     std::sort(ms.begin(), ms.end());
-    const auto at = [&](double q) { return ms[std::min(ms.size() - 1, size_t(q * ms.size()))]; };
+    const auto at = [&](double q) {
+        return ms[std::min(ms.size() - 1, size_t(q * double(ms.size())))];
+    };
     printf("tqm810 send: exec to first byte over %zu runs: median %.1f ms, p90 %.1f ms, "
            "min %.1f ms, max %.1f ms\n",
            ms.size(), at(0.5), at(0.9), ms.front(), ms.back());

@@ -48,7 +48,7 @@ QStringList splitWords(const QString &line) {
 
 QDateTime parseLocalTime(const QString &text) {
     static const QString format = QStringLiteral("yyyy-MM-dd HH:mm:ss");
-    const QDateTime at = QDateTime::fromString(text, format);
+    QDateTime at = QDateTime::fromString(text, format);
     // A time the calendar or the clock change skips comes back moved, or not at all.
     if (!at.isValid() || at.toString(format) != text)
         throw Usage{QStringLiteral("\"%1\" is not a local time YYYY-MM-DD hh:mm:ss").arg(text)};
@@ -67,7 +67,7 @@ namespace {
 
 Step parseStep(const QStringList &words) {
     Step step;
-    const QString verb = words.first();
+    const QString &verb = words.first();
     const QStringList rest = words.mid(1);
     const auto exactlyOne = [&] {
         if (rest.size() != 1)
