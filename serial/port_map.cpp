@@ -22,7 +22,16 @@ PortMap::PortMap(QString portsDir, Platform platform)
     : portsDir_(std::move(portsDir))
     , platform_(platform) {}
 
+PortMap PortMap::single(int port, QString device) {
+    PortMap map{QString()};
+    map.singlePort_ = port;
+    map.singleDevice_ = std::move(device);
+    return map;
+}
+
 QString PortMap::devicePath(int port) const {
+    if (singlePort_ != 0)
+        return port == singlePort_ ? singleDevice_ : QString();
     if (platform_ == Platform::Windows)
         return QStringLiteral("\\\\.\\COM%1").arg(port);
     if (!portsDir_.isEmpty() && QFileInfo(portsDir_).isDir()) {

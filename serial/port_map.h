@@ -16,6 +16,10 @@ public:
 
     explicit PortMap(QString portsDir = defaultPortsDir(), Platform platform = hostPlatform());
 
+    // A map of one port: COM`port` is `device` whatever any ports directory says, and no other
+    // port exists. For a device named on a command line rather than by its COM number.
+    static PortMap single(int port, QString device);
+
     // The path to open for COM`port`, or empty when the map has no such port.
     // Linux: the link portsDir/comN when portsDir exists (then it is the whole map),
     // else /dev/ttyS{N-1}. Windows: \\.\COMn.
@@ -26,6 +30,8 @@ public:
 private:
     QString portsDir_;
     Platform platform_;
+    int singlePort_ = 0; // 0: the ports directory decides
+    QString singleDevice_;
 };
 
 } // namespace tqm

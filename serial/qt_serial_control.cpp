@@ -168,6 +168,13 @@ qint64 QtSerialControl::bytesWaiting() const {
     return port_.bytesAvailable();
 }
 
+void QtSerialControl::discardWaiting() {
+    if (!port_.clear(QSerialPort::Input))
+        throw Failure(QStringLiteral("COM%1: cannot clear the input: %2")
+                          .arg(commPort())
+                          .arg(port_.errorString()));
+}
+
 void QtSerialControl::onError(QSerialPort::SerialPortError error) {
     if (error != QSerialPort::ResourceError && error != QSerialPort::ReadError)
         return;

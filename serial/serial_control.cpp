@@ -154,6 +154,16 @@ void SerialControl::output(const QString &frame) {
     emit handedOver(bytes);
 }
 
+void SerialControl::clearInput() {
+    requireOpen("clear the input");
+    discardWaiting();
+}
+
+void SerialControl::discardWaiting() {
+    while (bytesWaiting() > 0 && !readBytes(0).isEmpty()) {
+    }
+}
+
 QByteArray SerialControl::input() {
     requireOpen("read");
     QByteArray batch = readBytes(inputLen_);

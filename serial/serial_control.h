@@ -58,6 +58,10 @@ public:
     // Every waiting byte (or at most inputLen), taken out of the receive buffer.
     QByteArray input();
 
+    // Drops every byte received so far, including what the device holds but has not handed
+    // over yet: what follows is an answer to what is sent next, not an old one.
+    void clearInput();
+
     int commEvent() const { return commEvent_; }
 
     // Where port N leads, for messages ("/dev/ttyUSB0"); empty when unknown.
@@ -90,6 +94,7 @@ protected:
     virtual void writeBytes(const QByteArray &bytes) = 0;
     virtual QByteArray readBytes(qint64 maxBytes) = 0; // 0: all
     virtual qint64 bytesWaiting() const = 0;
+    virtual void discardWaiting();
     // Every property write, for the fake's record of what happened in which order.
     virtual void traced(const QString &) {}
 

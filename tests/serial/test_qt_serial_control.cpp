@@ -17,7 +17,9 @@ class QtSerialControlTest : public QObject {
 private slots:
     void portMap();
     void portMapOnWindows();
+    void singlePortMap();
     void openSendReceive();
+    void clearInputDropsWaitingBytes();
     void heldPortFailsToOpen();
     void absentAndDanglingPorts();
     void readsAreBounded();
@@ -59,6 +61,32 @@ void QtSerialControlTest::portMapOnWindows() {
         QCOMPARE(map.devicePath(8), QStringLiteral("\\\\.\\COM8"));
         QCOMPARE(map.devicePath(16), QStringLiteral("\\\\.\\COM16"));
     }
+}
+
+// Catches a named device that still consults the ports directory, or leaks into other numbers.
+void QtSerialControlTest::singlePortMap() {
+    const PortMap map = PortMap::single(1, QStringLiteral("/dev/null"));
+    QCOMPARE(map.devicePath(1), QStringLiteral("/dev/null"));
+    QCOMPARE(map.devicePath(2), QString());
+    QCOMPARE(map.portsDir(), QString());
+}
+
+// Catches bytes that were on the line before the port opened being taken for a new answer.
+void QtSerialControlTest::clearInputDropsWaitingBytes() {
+    PtyPair far;
+    QVERIFY(far.isValid());
+    far.write(QByteArray::fromHex("5354414c45")); // before the port opens
+    QtSerialControl port{PortMap::single(1, far.slavePath())};
+    openDefault(port, 1);
+    port.clearInput();
+    QSignalSpy events(&port, &SerialControl::OnComm);
+    far.write(QByteArray::fromHex("0d"));
+    QByteArray got;
+    while (got.isEmpty() && (events.count() > 0 || events.wait(5000))) {
+        events.clear();
+        got += port.input();
+    }
+    QCOMPARE(got.toHex(' '), QByteArray("0d"));
 }
 
 void QtSerialControlTest::openSendReceive() {

@@ -13,7 +13,8 @@
 namespace tqm::test {
 
 PtyPair::PtyPair() {
-    master_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
+    // Close-on-exec: a program under test that inherited the far end would never see it hang up.
+    master_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (master_ < 0)
         return;
     if (::grantpt(master_) != 0 || ::unlockpt(master_) != 0) {

@@ -1,0 +1,16 @@
+// What the command line prints: answers on stdout as the receive box renders them, errors on
+// stderr, both written through at once so a script sees each line as it happens.
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+namespace tqm::cli {
+
+void toStdout(const QString &text);
+void toStderr(const QString &text); // "tqm810: " + text + newline
+
+// An answer as printed: rendered byte by byte, or upper-case hex pairs.
+QString printedAnswer(const QByteArray &answer, bool hex);
+
+} // namespace tqm::cli

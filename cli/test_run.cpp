@@ -1,0 +1,235 @@
+// The script runner: one TAP test point per step, a failed expectation does not stop the run,
+// a lost port bails out.
+#include "cli/test_run.h"
+
+#include "cli/lcd_text.h"
+#include "cli/output.h"
+#include "serial/failure.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QXmlStreamWriter>
+
+namespace tqm::cli {
+
+namespace {
+
+struct Outcome {
+    QString description;
+    enum { Passed, Failed, Error, Skipped } result = Skipped;
+    QString message;
+    double seconds = 0;
+};
+
+// "#" would start a directive and "\" escapes it in a TAP description.
+QString tapEscaped(const QString &text) {
+    QString out;
+    for (const QChar c : text) {
+        if (c == QLatin1Char('#') || c == QLatin1Char('\\'))
+            out += QLatin1Char('\\');
+        out += c;
+    }
+    return out;
+}
+
+QString quoted(const QString &text) {
+    return QLatin1Char('"') + text + QLatin1Char('"');
+}
+
+// A YAML double-quoted scalar.
+QString yamlString(const QString &text) {
+    QString out = QStringLiteral("\"");
+    for (const QChar c : text) {
+        if (c == QLatin1Char('"') || c == QLatin1Char('\\'))
+            out += QLatin1Char('\\');
+        out += c;
+    }
+    return out + QLatin1Char('"');
+}
+
+// The expectation the next step puts on this step's answer, so the answer ends when it is met.
+const Step *checkAfter(const QList<Step> &steps, qsizetype i) {
+    if (i + 1 < steps.size() &&
+        (steps[i + 1].kind == Step::Expect || steps[i + 1].kind == Step::Match))
+        return &steps[i + 1];
+    return nullptr;
+}
+
+bool checkMet(const Step &check, const QString &printed) {
+    return check.kind == Step::Expect ? printed == check.expected
+                                      : check.pattern.match(printed).hasMatch();
+}
+
+void writeJunit(const QString &fileName, const QString &suite, const QList<Outcome> &outcomes) {
+    QSaveFile file(fileName);
+    if (!file.open(QIODevice::WriteOnly))
+        throw Failure(QStringLiteral("cannot write %1: %2").arg(fileName, file.errorString()));
+    int failures = 0, errors = 0, skipped = 0;
+    double total = 0;
+    for (const Outcome &o : outcomes) {
+        failures += o.result == Outcome::Failed;
+        errors += o.result == Outcome::Error;
+        skipped += o.result == Outcome::Skipped;
+        total += o.seconds;
+    }
+    QXmlStreamWriter xml(&file);
+    xml.setAutoFormatting(true);
+    xml.writeStartDocument();
+    xml.writeStartElement(QStringLiteral("testsuites"));
+    xml.writeStartElement(QStringLiteral("testsuite"));
+    xml.writeAttribute(QStringLiteral("name"), suite);
+    xml.writeAttribute(QStringLiteral("tests"), QString::number(outcomes.size()));
+    xml.writeAttribute(QStringLiteral("failures"), QString::number(failures));
+    xml.writeAttribute(QStringLiteral("errors"), QString::number(errors));
+    xml.writeAttribute(QStringLiteral("skipped"), QString::number(skipped));
+    xml.writeAttribute(QStringLiteral("time"), QString::number(total, 'f', 3));
+    for (qsizetype i = 0; i < outcomes.size(); ++i) {
+        const Outcome &o = outcomes[i];
+        xml.writeStartElement(QStringLiteral("testcase"));
+        xml.writeAttribute(QStringLiteral("classname"), suite);
+        xml.writeAttribute(QStringLiteral("name"),
+                           QStringLiteral("%1 - %2").arg(i + 1).arg(o.description));
+        xml.writeAttribute(QStringLiteral("time"), QString::number(o.seconds, 'f', 3));
+        if (o.result == Outcome::Failed || o.result == Outcome::Error) {
+            xml.writeStartElement(o.result == Outcome::Failed ? QStringLiteral("failure")
+                                                              : QStringLiteral("error"));
+            xml.writeAttribute(QStringLiteral("message"), o.message);
+            xml.writeEndElement();
+        } else if (o.result == Outcome::Skipped) {
+            xml.writeEmptyElement(QStringLiteral("skipped"));
+        }
+        xml.writeEndElement();
+    }
+    xml.writeEndElement();
+    xml.writeEndElement();
+    xml.writeEndDocument();
+    if (!file.commit())
+        throw Failure(QStringLiteral("cannot write %1: %2").arg(fileName, file.errorString()));
+}
+
+} // namespace
+
+ExitStatus runScript(const QList<Step> &steps, Line &line, const RunOptions &options) {
+    QList<Outcome> outcomes(steps.size());
+    for (qsizetype i = 0; i < steps.size(); ++i)
+        outcomes[i].description = steps[i].text;
+    toStdout(QStringLiteral("TAP version 14\n1..%1\n").arg(steps.size()));
+    ExitStatus status = Done;
+    const auto finish = [&] {
+        if (!options.junitFile.isEmpty()) {
+            try {
+                writeJunit(options.junitFile, QFileInfo(options.scriptName).fileName(), outcomes);
+            } catch (const Failure &failure) {
+                toStderr(failure.message());
+                status = worst(status, UsageError);
+            }
+        }
+        return status;
+    };
+
+    try {
+        line.open();
+    } catch (const Failure &failure) {
+        toStdout(QStringLiteral("Bail out! %1\n").arg(failure.message()));
+        toStderr(failure.message());
+        if (!outcomes.isEmpty()) {
+            outcomes[0].result = Outcome::Error;
+            outcomes[0].message = failure.message();
+        }
+        status = PortFailure;
+        return finish();
+    }
+
+    std::optional<QString> lastAnswer; // printed, of the last send, lcd or clock
+    for (qsizetype i = 0; i < steps.size(); ++i) {
+        const Step &step = steps[i];
+        Outcome &outcome = outcomes[i];
+        QElapsedTimer timer;
+        timer.start();
+        QStringList diagnostics;
+        try {
+            QList<QStringList> exchanges;
+            switch (step.kind) {
+            case Step::Send:
+                for (const QString &name : step.operands)
+                    exchanges << framesOf(name, QDateTime::currentDateTime());
+                break;
+            case Step::Lcd:
+                exchanges << QStringList{lcdFrame(step.operands)};
+                break;
+            case Step::Clock:
+                exchanges << framesOf(QStringLiteral("cmdtimessetting"),
+                                      step.at.value_or(QDateTime::currentDateTime()));
+                break;
+            case Step::Wait:
+                line.pause(step.ms);
+                break;
+            case Step::Expect:
+            case Step::Match:
+                break;
+            }
+            if (!exchanges.isEmpty()) {
+                const Step *check = checkAfter(steps, i);
+                QStringList answers;
+                for (qsizetype k = 0; k < exchanges.size(); ++k) {
+                    std::function<bool(const QByteArray &)> enough;
+                    if (check && k + 1 == exchanges.size())
+                        enough = [check](const QByteArray &answer) {
+                            return checkMet(*check, printedAnswer(answer, false));
+                        };
+                    answers << printedAnswer(
+                        line.exchange(exchanges[k], options.waitMs, options.idleMs, enough), false);
+                }
+                lastAnswer = answers.constLast();
+                for (const QString &answer : answers)
+                    diagnostics << QStringLiteral("    - %1").arg(yamlString(answer));
+                outcome.result = Outcome::Passed;
+            } else if (step.kind == Step::Expect || step.kind == Step::Match) {
+                const QString what =
+                    step.kind == Step::Expect ? QStringLiteral("expect") : QStringLiteral("match");
+                outcome.description = what + QLatin1Char(' ') + quoted(step.expected);
+                if (!lastAnswer) {
+                    outcome.result = Outcome::Failed;
+                    outcome.message = QStringLiteral("no answer yet");
+                    outcome.description += QStringLiteral(" got no answer");
+                } else if (checkMet(step, *lastAnswer)) {
+                    outcome.result = Outcome::Passed;
+                } else {
+                    outcome.result = Outcome::Failed;
+                    outcome.description += QStringLiteral(" got ") + quoted(*lastAnswer);
+                    outcome.message = outcome.description;
+                }
+            } else {
+                outcome.result = Outcome::Passed;
+            }
+        } catch (const Failure &failure) {
+            outcome.seconds = double(timer.elapsed()) / 1000;
+            outcome.result = Outcome::Error;
+            outcome.message = failure.message();
+            toStdout(QStringLiteral("not ok %1 - %2\nBail out! %3\n")
+                         .arg(i + 1)
+                         .arg(tapEscaped(outcome.description), failure.message()));
+            toStderr(failure.message());
+            status = PortFailure;
+            return finish();
+        }
+        outcome.seconds = double(timer.elapsed()) / 1000;
+        const bool ok = outcome.result == Outcome::Passed;
+        if (!ok)
+            status = worst(status, NotMet);
+        QString report = QStringLiteral("%1 %2 - %3\n")
+                             .arg(ok ? QStringLiteral("ok") : QStringLiteral("not ok"))
+                             .arg(i + 1)
+                             .arg(tapEscaped(outcome.description));
+        if (!diagnostics.isEmpty())
+            report += QStringLiteral("  ---\n  answers:\n") + diagnostics.join(QLatin1Char('\n')) +
+                      QStringLiteral("\n  ...\n");
+        toStdout(report);
+    }
+    line.close();
+    return finish();
+}
+
+} // namespace tqm::cli

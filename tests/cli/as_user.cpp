@@ -1,0 +1,32 @@
+// Runs a program as an unprivileged user: root opens any device whatever its permissions, so a
+// test of "Permission denied" must give up root first.
+// Usage: tqm_cli_as_user USER PROGRAM [ARGUMENTS...]; as any other user it just runs PROGRAM.
+#include <cstdio>
+#include <grp.h>
+#include <pwd.h>
+#include <unistd.h>
+
+int main(int argc, char *argv[]) {
+    if (argc < 3)
+        return 125;
+    if (::geteuid() == 0) {
+        const passwd *pw = ::getpwnam(argv[1]);
+        if (!pw) {
+            fprintf(stderr, "as_user: no user %s\n", argv[1]);
+            return 125;
+        }
+        // No supplementary groups, then the group, then the user: afterwards none can change.
+        if (::setgroups(0, nullptr) != 0 || ::setgid(pw->pw_gid) != 0 ||
+            ::setuid(pw->pw_uid) != 0) {
+            perror("as_user");
+            return 125;
+        }
+        if (::setuid(0) == 0 || ::geteuid() == 0) {
+            fprintf(stderr, "as_user: still root\n");
+            return 125;
+        }
+    }
+    ::execv(argv[2], argv + 2);
+    perror("as_user");
+    return 126;
+}

@@ -1,0 +1,460 @@
+// tqm810's commands that put frames on the line (send, lcd, clock): the exact bytes, the answer
+// as printed, when an answer ends, and the exit statuses, against a pseudo-terminal the test
+// reads and against the simulated device.
+#include "sim/pty_device.h"
+#include "tests/cli/cli_runner.h"
+#include "tests/support/pty_pair.h"
+
+#include <QFile>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace tqm::test;
+
+class CliSendTest : public QObject {
+    Q_OBJECT
+private slots:
+    void everyCommandsBytes_data();
+    void everyCommandsBytes();
+    void answerPrinted_data();
+    void answerPrinted();
+    void staleBytesDropped();
+    void answerEnds_data();
+    void answerEnds();
+    void expectations_data();
+    void expectations();
+    void severalCommandsLastAnswerChecked();
+    void lcdLines_data();
+    void lcdLines();
+    void lcdRefusals_data();
+    void lcdRefusals();
+    void clockAt();
+    void clockRefusals_data();
+    void clockRefusals();
+    void usageErrors_data();
+    void usageErrors();
+    void absentPorts_data();
+    void absentPorts();
+    void heldPort();
+    void permissionDenied();
+    void lostPort();
+};
+
+namespace {
+
+QByteArray hex(const char *spaced) {
+    return QByteArray::fromHex(QByteArray(spaced).replace(' ', ""));
+}
+
+// The bytes tqm810 put on the line while it ran with nothing answering.
+QByteArray sentAlone(const QStringList &args, CliResult *result = nullptr) {
+    PtyPair far;
+    Cli cli;
+    QByteArray got;
+    const CliResult r =
+        cli.run(QStringList{args.first(), QStringLiteral("--device"), far.slavePath(),
+                            QStringLiteral("--wait"), QStringLiteral("100")} +
+                args.mid(1));
+    got = far.drain(200);
+    if (result)
+        *result = r;
+    return got;
+}
+
+// The simulated device on a pseudo-terminal, answering while tqm810 runs.
+struct Simulated {
+    tqm::sim::PtyDevice device;
+    Cli cli;
+
+    bool open() { return device.open(); }
+    CliResult run(const QStringList &args) {
+        cli.start(QStringList{args.first(), QStringLiteral("--device"), device.slavePath()} +
+                  args.mid(1));
+        QSignalSpy finished(&cli.process(), &QProcess::finished);
+        if (!finished.wait(30000))
+            return {};
+        return cli.finish();
+    }
+};
+
+} // namespace
+
+void CliSendTest::everyCommandsBytes_data() {
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::newRow("reset") << "cmd_system_reset" << hex("1B 2B 52");
+    QTest::newRow("back light off") << "cmd_lcd_back_light_off" << hex("1B 2B 67");
+    QTest::newRow("back light on") << "cmd_lcd_back_light_on" << hex("1B 2B 47");
+    QTest::newRow("version") << "cmd_version" << hex("1B 2B 23");
+    QTest::newRow("data send") << "cmd_data_send"
+                               << hex("41 42 43 44 45 46 47 48 49 4A 4B 4C 4D 4E 4F 50 51 52 53 "
+                                      "54 55 56 57 58 59 5A");
+    QTest::newRow("aux off") << "cmd_aux_port_off" << hex("1B 2B 79");
+    QTest::newRow("aux on") << "cmd_aux_port_on" << hex("1B 2B 59");
+    QTest::newRow("sensor") << "cmd_ext_sensor" << hex("1B 2B 4E");
+    QTest::newRow("relay") << "cmd_ext_relay" << hex("1B 2B 50 33 0D");
+    QTest::newRow("read") << "cmdread" << hex("1B 2B 54");
+    QTest::newRow("read and increment") << "cmdreadinc" << hex("1B 2B 54 1B 2B 48");
+    QTest::newRow("LCD display")
+        << "cmd_Lcd_Display"
+        << hex("1B 2B 57 BF B5 B9 AE 28 31 36 C0 DA 29 0A 31 32 33 34 35 36 37 38 39 30 31 32 33 "
+               "34 35 36 37 38 39 30 0A C7 D1 B1 DB 28 38 C0 DA 29 0A B5 BF C7 D8 B9 B0 B0 FA 20 "
+               "B9 E9 B5 CE BB EA 0D");
+    QTest::newRow("red") << "Option1" << hex("1B 2B 45 0D 1B 2B 4C 33 30 30 0D");
+    QTest::newRow("green") << "Option2" << hex("1B 2B 45 0D 1B 2B 4C 30 33 30 0D");
+    QTest::newRow("buzzer") << "Option3" << hex("1B 2B 45 0D 1B 2B 4C 30 30 33 0D");
+    QTest::newRow("LED and buzzer") << "cmdextledbuzzer" << hex("1B 2B 4C 33 33 33 0D");
+    // The same by alias, one of each shape.
+    QTest::newRow("alias version") << "version" << hex("1B 2B 23");
+    QTest::newRow("alias read-inc") << "read-inc" << hex("1B 2B 54 1B 2B 48");
+    QTest::newRow("alias buzzer") << "buzzer" << hex("1B 2B 45 0D 1B 2B 4C 30 30 33 0D");
+}
+
+// Catches a frame that differs by one byte from what the console sends for the same command.
+void CliSendTest::everyCommandsBytes() {
+    QFETCH(QString, command);
+    QFETCH(QByteArray, bytes);
+    CliResult result;
+    QCOMPARE(sentAlone({QStringLiteral("send"), command}, &result).toHex(' '), bytes.toHex(' '));
+    QCOMPARE(result.status, 0);
+    QCOMPARE(result.out, QStringLiteral("\n")); // no answer: an empty line
+    QCOMPARE(result.err, QString());
+}
+
+void CliSendTest::answerPrinted_data() {
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<QByteArray>("answer");
+    QTest::addColumn<QString>("printed");
+    QTest::newRow("rendered") << QStringList() << hex("02 41 1B 7F 03 0D BF B5")
+                              << QStringLiteral("[STX]A[ESC][DEL][ETX][CR]\u00BF\u00B5\n");
+    QTest::newRow("rendered, no-code bytes")
+        << QStringList() << hex("81 A0 AD 20") << QStringLiteral("\u0101\u0120\u012D \n");
+    QTest::newRow("hex") << QStringList{"--hex"} << hex("02 41 1B 7F 03 0D BF B5")
+                         << QStringLiteral("02 41 1B 7F 03 0D BF B5\n");
+}
+
+// Catches an answer printed other than the receive box shows it (joined bytes, lost controls).
+void CliSendTest::answerPrinted() {
+    QFETCH(QStringList, options);
+    QFETCH(QByteArray, answer);
+    QFETCH(QString, printed);
+    PtyPair far;
+    Cli cli;
+    QByteArray sent;
+    const CliResult r = cli.run(
+        QStringList{"send", "--device", far.slavePath(), "--wait", "20000", "--idle", "200"} +
+            options + QStringList{"version"},
+        [&] {
+            sent = far.read(3);
+            far.write(answer);
+        });
+    QCOMPARE(sent.toHex(' '), QByteArray("1b 2b 23"));
+    QCOMPARE(r.out, printed);
+    QCOMPARE(r.status, 0);
+}
+
+// Catches bytes left on the line from before taken for the answer to the new command.
+void CliSendTest::staleBytesDropped() {
+    PtyPair far;
+    far.write(hex("02 4F 4C 44 03"));
+    Cli cli;
+    const CliResult r = cli.run(
+        {"send", "--device", far.slavePath(), "--wait", "20000", "--expect", "[ACK]", "reset"},
+        [&] {
+            QCOMPARE(far.read(3).toHex(' '), QByteArray("1b 2b 52"));
+            far.write(hex("06"));
+        });
+    QCOMPARE(r.out, QStringLiteral("[ACK]\n"));
+    QCOMPARE(r.status, 0);
+}
+
+void CliSendTest::answerEnds_data() {
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<QByteArray>("answer"); // written at once after the frame
+    QTest::addColumn<QString>("printed");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<int>("maxMs"); // far below the longest wait when something else ends it
+    // Quiet after a byte ends the answer long before --wait would.
+    QTest::newRow("idle") << QStringList{"--idle", "100", "--wait", "60000"} << hex("06")
+                          << "[ACK]\n"
+                          << 0 << 20000;
+    // Nothing comes: --wait ends it with an empty line.
+    QTest::newRow("wait, no answer") << QStringList{"--wait", "300"} << QByteArray() << "\n"
+                                     << 0 << 20000;
+    // The expectation met ends it at once, however long --idle is; later bytes are dropped.
+    QTest::newRow("expect met ends it")
+        << QStringList{"--idle", "60000", "--wait", "60000", "--expect", "[ACK]"} << hex("06 15")
+        << "[ACK]\n"
+        << 0 << 20000;
+    // A pattern met by the first bytes ends the answer there.
+    QTest::newRow("match met by a prefix")
+        << QStringList{"--idle", "60000", "--wait", "60000", "--match", "\\[STX\\].*"}
+        << hex("02 31 03 0D") << "[STX]\n"
+        << 0 << 20000;
+    QTest::newRow("match met ends it")
+        << QStringList{"--idle", "60000", "--wait", "60000", "--match", "\\[STX\\].*\\[ETX\\]"}
+        << hex("02 31 03 0D") << "[STX]1[ETX]\n"
+        << 0 << 20000;
+    // No answer where one was expected.
+    QTest::newRow("wait, expected answer missing")
+        << QStringList{"--wait", "300", "--expect", "[ACK]"} << QByteArray() << "\n"
+        << 1 << 20000;
+}
+
+// Catches an answer that runs to --wait despite quiet or a met expectation, or never ends.
+void CliSendTest::answerEnds() {
+    QFETCH(QStringList, options);
+    QFETCH(QByteArray, answer);
+    QFETCH(QString, printed);
+    QFETCH(int, status);
+    QFETCH(int, maxMs);
+    PtyPair far;
+    Cli cli;
+    QElapsedTimer timer;
+    timer.start();
+    const CliResult r = cli.run(
+        QStringList{"send", "--device", far.slavePath()} + options + QStringList{"sensor"}, [&] {
+            QCOMPARE(far.read(3).toHex(' '), QByteArray("1b 2b 4e"));
+            if (!answer.isEmpty())
+                far.write(answer);
+        });
+    QVERIFY2(timer.elapsed() < maxMs, qPrintable(QString::number(timer.elapsed())));
+    QCOMPARE(r.out, printed);
+    QCOMPARE(r.status, status);
+}
+
+void CliSendTest::expectations_data() {
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QString>("out");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("err");
+    QTest::newRow("expect met") << QStringList{"--expect", "[STX]0[ETX][CR]", "sensor"}
+                                << "[STX]0[ETX][CR]\n"
+                                << 0 << "";
+    QTest::newRow("expect not met")
+        << QStringList{"--expect", "[STX]1[ETX][CR]", "sensor"} << "[STX]0[ETX][CR]\n"
+        << 1 << "tqm810: expected \"[STX]1[ETX][CR]\", got \"[STX]0[ETX][CR]\"\n";
+    QTest::newRow("match met") << QStringList{"--match", ".*SIMULATOR V[0-9.]+\\[ETX\\]\\[CR\\]",
+                                              "version"}
+                               << "[STX]TQM-810 SIMULATOR V1.00[ETX][CR]\n"
+                               << 0 << "";
+    // The whole answer must match, not a part of it.
+    QTest::newRow("match only a part") << QStringList{"--match", "SIMULATOR", "version"}
+                                       << "[STX]TQM-810 SIMULATOR V1.00[ETX][CR]\n"
+                                       << 1
+                                       << "tqm810: \"[STX]TQM-810 SIMULATOR V1.00[ETX][CR]\" does "
+                                          "not match \"SIMULATOR\"\n";
+    QTest::newRow("expect in hex") << QStringList{"--hex", "--expect", "06", "relay"} << "06\n"
+                                   << 0 << "";
+}
+
+// Catches a wrong verdict on the answer from the simulated device, in either direction.
+void CliSendTest::expectations() {
+    QFETCH(QStringList, args);
+    QFETCH(QString, out);
+    QFETCH(int, status);
+    QFETCH(QString, err);
+    Simulated sim;
+    QVERIFY(sim.open());
+    const CliResult r = sim.run(QStringList{"send", "--wait", "20000"} + args);
+    QCOMPARE(r.out, out);
+    QCOMPARE(r.err, err);
+    QCOMPARE(r.status, status);
+}
+
+// Catches the expectation applied to the first answer instead of the last, or answers mixed up.
+void CliSendTest::severalCommandsLastAnswerChecked() {
+    Simulated sim;
+    QVERIFY(sim.open());
+    const CliResult r =
+        sim.run({"send", "--wait", "20000", "--expect", "[ACK]", "version", "sensor", "aux-on"});
+    QCOMPARE(r.out, QStringLiteral("[STX]TQM-810 SIMULATOR V1.00[ETX][CR]\n[STX]0[ETX][CR]\n"
+                                   "[ACK]\n"));
+    QCOMPARE(r.status, 0);
+    QVERIFY(sim.device.device().auxPort());
+}
+
+void CliSendTest::lcdLines_data() {
+    QTest::addColumn<QStringList>("lines");
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::newRow("Korean, a missing line in the middle and at the end")
+        << QStringList{"영문(16자)", "", "한글(8자)"}
+        << hex("1B 2B 57 BF B5 B9 AE 28 31 36 C0 DA 29 0A 0A C7 D1 B1 DB 28 38 C0 DA 29 0A 0D");
+    QTest::newRow("four lines, the last at 20 bytes")
+        << QStringList{"A", "B", "C", "동해물과 백두산 1234"}
+        << hex("1B 2B 57 41 0A 42 0A 43 0A B5 BF C7 D8 B9 B0 B0 FA 20 B9 E9 B5 CE BB EA 20 31 32 "
+               "33 34 0D");
+    QTest::newRow("one line") << QStringList{"OK"} << hex("1B 2B 57 4F 4B 0A 0A 0A 0D");
+}
+
+// Catches operator text in the wrong code page, lines out of place, or a wrong head or end.
+void CliSendTest::lcdLines() {
+    QFETCH(QStringList, lines);
+    QFETCH(QByteArray, bytes);
+    CliResult r;
+    QCOMPARE(sentAlone(QStringList{"lcd"} + lines, &r).toHex(' '), bytes.toHex(' '));
+    QCOMPARE(r.status, 0);
+}
+
+void CliSendTest::lcdRefusals_data() {
+    QTest::addColumn<QStringList>("lines");
+    QTest::addColumn<QString>("err");
+    QTest::newRow("no code page 949 code")
+        << QStringList{"OK", "smile 😀"}
+        << "tqm810: LCD line 2 \"smile 😀\": \"😀\" (U+1F600) has no code page 949 code";
+    QTest::newRow("control character")
+        << QStringList{"a\tb"}
+        << "tqm810: LCD line 1 \"a\tb\": control character U+0009 at position 2";
+    QTest::newRow("21 bytes")
+        << QStringList{"", "", "동해물과 백두산 12345"}
+        << "tqm810: LCD line 3 \"동해물과 백두산 12345\": too long at \"5\" (position 14)";
+    QTest::newRow("five lines") << QStringList{"1", "2", "3", "4", "5"}
+                                << "tqm810: lcd takes one to four lines, not 5";
+    QTest::newRow("no line") << QStringList() << "tqm810: lcd takes one to four lines, not 0";
+}
+
+// Catches a refused line that is sent anyway, a silent substitute, or a message not naming it.
+void CliSendTest::lcdRefusals() {
+    QFETCH(QStringList, lines);
+    QFETCH(QString, err);
+    CliResult r;
+    QCOMPARE(sentAlone(QStringList{"lcd", "--"} + lines, &r).toHex(' '), QByteArray());
+    QCOMPARE(r.status, 2);
+    QVERIFY2(r.err.startsWith(err), qPrintable(r.err));
+    QCOMPARE(r.out, QString());
+}
+
+// Catches a stamp from the PC clock instead of the named moment, or fields out of order.
+void CliSendTest::clockAt() {
+    CliResult r;
+    QCOMPARE(sentAlone({"clock", "--at", "2007-09-11 15:04:05"}, &r).toHex(' '),
+             hex("1B 2B 58 30 37 30 39 31 31 31 35 30 34 30 35 0D").toHex(' '));
+    QCOMPARE(r.status, 0);
+}
+
+void CliSendTest::clockRefusals_data() {
+    QTest::addColumn<QString>("at");
+    QTest::newRow("30 February") << "2007-02-30 15:04:05";
+    QTest::newRow("hour 24") << "2007-09-11 24:00:00";
+    QTest::newRow("no seconds") << "2007-09-11 15:04";
+    QTest::newRow("not a date") << "yesterday";
+}
+
+// Catches an impossible date sent as some other date.
+void CliSendTest::clockRefusals() {
+    QFETCH(QString, at);
+    CliResult r;
+    QCOMPARE(sentAlone({"clock", "--at", at}, &r).toHex(' '), QByteArray());
+    QCOMPARE(r.status, 2);
+    QVERIFY2(r.err.contains(at), qPrintable(r.err));
+}
+
+void CliSendTest::usageErrors_data() {
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QString>("err");
+    QTest::newRow("unknown command name")
+        << QStringList{"send", "version", "frobnicate"} << "tqm810: unknown command \"frobnicate\"";
+    QTest::newRow("unknown option")
+        << QStringList{"send", "--loud", "version"} << "tqm810: unknown option --loud";
+    QTest::newRow("option without value")
+        << QStringList{"send", "version", "--wait"} << "tqm810: --wait wants a value";
+    QTest::newRow("bad wait") << QStringList{"send", "--wait", "soon", "version"}
+                              << "tqm810: --wait wants a whole number";
+    QTest::newRow("bad dtr") << QStringList{"send", "--dtr", "maybe", "version"}
+                             << "tqm810: --dtr wants on or off";
+    QTest::newRow("expect and match")
+        << QStringList{"send", "--expect", "a", "--match", "b", "version"}
+        << "tqm810: --expect and --match exclude each other";
+    QTest::newRow("bad regex") << QStringList{"send", "--match", "(", "version"}
+                               << "tqm810: bad regular expression";
+    QTest::newRow("no command") << QStringList{"send"} << "tqm810: send wants at least one command";
+}
+
+// Catches a mistake on the command line that still sends something or exits with another status.
+void CliSendTest::usageErrors() {
+    QFETCH(QStringList, args);
+    QFETCH(QString, err);
+    CliResult r;
+    QCOMPARE(sentAlone(args, &r).toHex(' '), QByteArray());
+    QCOMPARE(r.status, 2);
+    QVERIFY2(r.err.startsWith(err), qPrintable(r.err));
+    QCOMPARE(r.out, QString());
+}
+
+void CliSendTest::absentPorts_data() {
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QString>("err"); // %1: the ports folder
+    QTest::newRow("no link in the ports folder")
+        << QStringList{"--com", "2"} << "tqm810: COM2: no such port (no com2 link in %1)\n";
+    QTest::newRow("a link to nothing")
+        << QStringList{"--com", "3"}
+        << "tqm810: COM3 (/nonexistent/tty): No such file or directory\n";
+    QTest::newRow("a device path to nothing")
+        << QStringList{"--device", "/nonexistent/tty"}
+        << "tqm810: COM1 (/nonexistent/tty): No such file or directory\n";
+}
+
+// Catches a port that cannot be opened reported as success, as a usage error, or silently.
+void CliSendTest::absentPorts() {
+    QFETCH(QStringList, args);
+    QFETCH(QString, err);
+    Cli cli;
+    QVERIFY(QFile::link(QStringLiteral("/nonexistent/tty"), cli.portsDir() + "/com3"));
+    const CliResult r = cli.run(QStringList{"send"} + args + QStringList{"version"});
+    QCOMPARE(r.status, 3);
+    QCOMPARE(r.err, err.arg(cli.portsDir()));
+    QCOMPARE(r.out, QString());
+}
+
+// Catches two programs writing to one device: a port a running console holds is refused.
+void CliSendTest::heldPort() {
+    PtyPair far;
+    QProcess holder;
+    holder.start(QStringLiteral(TQM_HOLD_PORT), {far.slavePath()});
+    QVERIFY(holder.waitForReadyRead(30000));
+    QCOMPARE(holder.readLine(), QByteArray("held\n"));
+    Cli cli;
+    const CliResult r = cli.run({"send", "--device", far.slavePath(), "version"});
+    holder.closeWriteChannel();
+    QVERIFY(holder.waitForFinished(30000));
+    QCOMPARE(r.status, 3);
+    QVERIFY2(r.err.startsWith(QStringLiteral("tqm810: COM1 (%1): ").arg(far.slavePath())),
+             qPrintable(r.err));
+    QCOMPARE(far.drain(100), QByteArray());
+}
+
+// Catches "Permission denied" without the advice that fixes it.
+void CliSendTest::permissionDenied() {
+    PtyPair far;
+    const QByteArray device = QFile::encodeName(far.slavePath());
+    QVERIFY(::chmod(device.constData(), 0600) == 0);
+    if (::geteuid() != 0)
+        QVERIFY(::chmod(device.constData(), 0000) == 0);
+    Cli cli;
+    const CliResult r = cli.runAs({QStringLiteral(TQM_AS_USER), QStringLiteral("nobody")},
+                                  {"send", "--device", far.slavePath(), "version"});
+    QCOMPARE(r.status, 3);
+    QCOMPARE(r.err, QStringLiteral("tqm810: COM1 (%1): Permission denied - this user may not open "
+                                   "the device; add the user to the dialout group (sudo adduser "
+                                   "$USER dialout) and log in again\n")
+                        .arg(far.slavePath()));
+}
+
+// Catches a device that goes away during the answer ending in a hang or a success.
+void CliSendTest::lostPort() {
+    PtyPair far;
+    Cli cli;
+    const CliResult r =
+        cli.run({"send", "--device", far.slavePath(), "--wait", "60000", "version"}, [&] {
+            QCOMPARE(far.read(3).toHex(' '), QByteArray("1b 2b 23"));
+            far.close();
+        });
+    QVERIFY2(r.status == 3, qPrintable(r.out + r.err));
+    QVERIFY2(r.err.contains(QStringLiteral("the device is gone")), qPrintable(r.err));
+}
+
+QTEST_GUILESS_MAIN(CliSendTest)
+#include "test_cli_send.moc"

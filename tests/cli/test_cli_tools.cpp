@@ -1,0 +1,459 @@
+// tqm810's other commands: help and version, the command list, ports, monitor, test scripts
+// (TAP and JUnit), the port map and the device list; and that the program needs no display.
+#include "sim/pty_device.h"
+#include "tests/cli/cli_runner.h"
+#include "tests/support/pty_pair.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSignalSpy>
+#include <QTest>
+#include <QXmlStreamReader>
+
+#include <csignal>
+
+using namespace tqm::test;
+
+class CliToolsTest : public QObject {
+    Q_OBJECT
+private slots:
+    void helpAndVersion_data();
+    void helpAndVersion();
+    void linksNoWidgetsOrGui();
+    void commandList();
+    void ports();
+    void monitorSeconds();
+    void monitorEndsOnSignal_data();
+    void monitorEndsOnSignal();
+    void runPassing();
+    void runFailing();
+    void runBadLine_data();
+    void runBadLine();
+    void runBailsOut();
+    void mapEdits();
+    void mapCreatesFolder();
+    void devices();
+};
+
+namespace {
+
+bool writeFile(const QString &path, const QByteArray &text) {
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(text) == text.size();
+}
+
+QString readFile(const QString &path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+}
+
+// Runs tqm810 while the event loop turns, so the simulated device in this process can answer.
+CliResult runWithSim(Cli &cli, const QStringList &args) {
+    cli.start(args);
+    QSignalSpy finished(&cli.process(), &QProcess::finished);
+    if (!finished.wait(60000))
+        return {};
+    return cli.finish();
+}
+
+} // namespace
+
+void CliToolsTest::helpAndVersion_data() {
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QString>("starts");
+    QTest::newRow("--help") << QStringList{"--help"} << "Usage: tqm810 COMMAND";
+    QTest::newRow("sub-command --help") << QStringList{"send", "--help"} << "Usage: tqm810 COMMAND";
+    QTest::newRow("--version") << QStringList{"--version"} << "tqm810 1.0.0\n";
+}
+
+// Catches help that needs a display, goes to stderr, or ends with a failure status.
+void CliToolsTest::helpAndVersion() {
+    QFETCH(QStringList, args);
+    QFETCH(QString, starts);
+    Cli cli; // no DISPLAY, no QT_QPA_PLATFORM
+    const CliResult r = cli.run(args);
+    QCOMPARE(r.status, 0);
+    QVERIFY2(r.out.startsWith(starts), qPrintable(r.out));
+    QCOMPARE(r.err, QString());
+    if (args.contains(QStringLiteral("--help")))
+        for (const char *status : {"  0  done", "  1  an expectation not met", "  2  usage error",
+                                   "  3  the port could not be opened"})
+            QVERIFY2(r.out.contains(QLatin1String(status)), status);
+}
+
+// Catches the window's libraries creeping into the command line program.
+void CliToolsTest::linksNoWidgetsOrGui() {
+    QProcess ldd;
+    ldd.start(QStringLiteral("ldd"), {QStringLiteral(TQM_CLI)});
+    QVERIFY(ldd.waitForFinished(30000));
+    QCOMPARE(ldd.exitCode(), 0);
+    const QString libs = QString::fromUtf8(ldd.readAllStandardOutput());
+    QVERIFY2(libs.contains(QLatin1String("libQt6Core.so")), qPrintable(libs));
+    QVERIFY2(libs.contains(QLatin1String("libQt6SerialPort.so")), qPrintable(libs));
+    QVERIFY2(!libs.contains(QLatin1String("libQt6Widgets")), qPrintable(libs));
+    QVERIFY2(!libs.contains(QLatin1String("libQt6Gui")), qPrintable(libs));
+}
+
+// Catches a row, alias, caption or frame listed other than the console has it.
+void CliToolsTest::commandList() {
+    Cli cli;
+    const CliResult r = cli.run({"commands"});
+    QCOMPARE(r.status, 0);
+    const QStringList lines = r.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    // control, alias, caption, frames; the descriptions are checked on two rows below.
+    const QStringList expected{
+        "cmd_system_reset\treset\t초기화(Reset)\t1B 2B 52",
+        "cmd_lcd_back_light_off\tbacklight-off\tLCD Back Light Off\t1B 2B 67",
+        "cmd_lcd_back_light_on\tbacklight-on\tLCD Back Light On\t1B 2B 47",
+        "cmd_version\tversion\tVersion 확인\t1B 2B 23",
+        "cmd_data_send\tdata\tData Send\t41 42 43 44 45 46 47 48 49 4A 4B 4C 4D 4E 4F 50 51 52 53 "
+        "54 55 56 57 58 59 5A",
+        "cmd_aux_port_off\taux-off\tAux Port Off\t1B 2B 79",
+        "cmd_aux_port_on\taux-on\tAux Port On\t1B 2B 59",
+        "cmd_ext_sensor\tsensor\t외부 Sensor\t1B 2B 4E",
+        "cmd_ext_relay\trelay\t외부 Relay\t1B 2B 50 33 0D",
+        "cmdread\tread\tData Read\t1B 2B 54",
+        "cmdreadinc\tread-inc\tData Read 후 pont 증가\t1B 2B 54 | 1B 2B 48",
+        "cmd_Lcd_Display\tlcd-sample\tLCD Data Display\t1B 2B 57 BF B5 B9 AE 28 31 36 C0 DA 29 0A "
+        "31 32 33 34 35 36 37 38 39 30 31 32 33 34 35 36 37 38 39 30 0A C7 D1 B1 DB 28 38 C0 DA "
+        "29 0A B5 BF C7 D8 B9 B0 B0 FA 20 B9 E9 B5 CE BB EA 0D",
+        "cmdtimessetting\tclock\t시간 Setting\t1B 2B 58 YY MM DD hh mm ss 0D",
+        "Option1\tred\tRed\t1B 2B 45 0D | 1B 2B 4C 33 30 30 0D",
+        "Option2\tgreen\tGreen\t1B 2B 45 0D | 1B 2B 4C 30 33 30 0D",
+        "Option3\tbuzzer\tBuzzer\t1B 2B 45 0D | 1B 2B 4C 30 30 33 0D",
+        "cmdextledbuzzer\tled-buzzer\t외부 LED/BUZZER\t1B 2B 4C 33 33 33 0D",
+    };
+    QCOMPARE(lines.size(), expected.size());
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        QStringList fields = lines[i].split(QLatin1Char('\t'));
+        QCOMPARE(fields.size(), 5);
+        if (i == 3)
+            QCOMPARE(fields[3], QStringLiteral("제품 버전 확인 [ ESC + # ]"));
+        if (i == 8)
+            QCOMPARE(fields[3], QStringLiteral("Relay 구동 3초 On [ ESC + P 3 Cr ]"));
+        fields.removeAt(3);
+        QCOMPARE(fields.join(QLatin1Char('\t')), expected[i]);
+    }
+}
+
+// Catches a port listed that does not open, one missed that does, or anything else on stdout.
+void CliToolsTest::ports() {
+    PtyPair one;
+    PtyPair three;
+    Cli cli;
+    QVERIFY(QFile::link(one.slavePath(), cli.portsDir() + "/com1"));
+    QVERIFY(QFile::link(QStringLiteral("/nonexistent/tty"), cli.portsDir() + "/com2"));
+    QVERIFY(QFile::link(three.slavePath(), cli.portsDir() + "/com3"));
+    const CliResult r = cli.run({"ports"});
+    QCOMPARE(r.out, QStringLiteral("COM1\nCOM3\n"));
+    QCOMPARE(r.status, 0);
+    QCOMPARE(one.drain(50), QByteArray()); // opened and closed, nothing sent
+}
+
+// Catches monitor output that differs from the rendering, or a monitor that does not stop.
+void CliToolsTest::monitorSeconds() {
+    PtyPair far;
+    // Waiting on the line before monitor opens it: monitor shows it.
+    far.write(QByteArray::fromHex("02414203 0d"));
+    Cli cli;
+    const CliResult r = cli.run({"monitor", "--device", far.slavePath(), "--seconds", "1"});
+    QCOMPARE(r.out, QStringLiteral("[STX]AB[ETX][CR]\n"));
+    QCOMPARE(r.status, 0);
+}
+
+void CliToolsTest::monitorEndsOnSignal_data() {
+    QTest::addColumn<bool>("interrupt");
+    QTest::addColumn<bool>("timestamps");
+    QTest::newRow("SIGTERM") << false << false;
+    QTest::newRow("SIGINT, timestamps") << true << true;
+}
+
+// Catches an interrupted monitor that dies by the signal (status lost) or drops what it showed.
+void CliToolsTest::monitorEndsOnSignal() {
+    QFETCH(bool, interrupt);
+    QFETCH(bool, timestamps);
+    PtyPair far;
+    Cli cli;
+    QStringList args{"monitor", "--device", far.slavePath()};
+    if (timestamps)
+        args << "--timestamps";
+    cli.start(args);
+    QVERIFY(cli.process().waitForStarted(30000));
+    far.write(QByteArray::fromHex("06"));
+    QByteArray out;
+    while (!out.contains("[ACK]") && cli.process().waitForReadyRead(30000))
+        out += cli.process().readAllStandardOutput();
+    QVERIFY2(out.contains("[ACK]"), out.constData());
+    if (interrupt)
+        ::kill(pid_t(cli.process().processId()), SIGINT);
+    else
+        cli.process().terminate();
+    const CliResult r = cli.finish();
+    QCOMPARE(r.status, 0);
+    const QString all = QString::fromUtf8(out) + r.out;
+    if (timestamps)
+        QVERIFY2(QRegularExpression(
+                     QStringLiteral("^\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d\\.\\d{3}[+-]"
+                                    "\\d\\d:\\d\\d\\t\\[ACK\\]\\n$"))
+                     .match(all)
+                     .hasMatch(),
+                 qPrintable(all));
+    else
+        QCOMPARE(all, QStringLiteral("[ACK]\n"));
+}
+
+// Catches a wrong TAP plan, a wrong test point, or JUnit that disagrees with TAP.
+void CliToolsTest::runPassing() {
+    tqm::sim::PtyDevice sim;
+    QVERIFY(sim.open());
+    Cli cli;
+    const QString script = cli.configDir() + "/unit.tqm";
+    QVERIFY(writeFile(script, "# one unit off the line\n"
+                              "send cmd_version\n"
+                              "match .*SIMULATOR\\sV1\\.00\\[ETX\\]\\[CR\\]\n"
+                              "\n"
+                              "send sensor\n"
+                              "expect \"[STX]0[ETX][CR]\"\n"
+                              "lcd \"PASS #1\" \"한글\"\n"
+                              "expect [ACK]\n"
+                              "clock --at \"2007-09-11 15:04:05\"\n"
+                              "wait 10\n"));
+    const QString junit = cli.configDir() + "/unit.xml";
+    const CliResult r =
+        runWithSim(cli, {"run", "--device", sim.slavePath(), "--junit", junit, script});
+    QCOMPARE(r.err, QString());
+    QCOMPARE(r.out,
+             QStringLiteral("TAP version 14\n"
+                            "1..8\n"
+                            "ok 1 - send cmd_version\n"
+                            "  ---\n"
+                            "  answers:\n"
+                            "    - \"[STX]TQM-810 SIMULATOR V1.00[ETX][CR]\"\n"
+                            "  ...\n"
+                            "ok 2 - match \".*SIMULATOR\\\\sV1\\\\.00\\\\[ETX\\\\]\\\\[CR\\\\]\"\n"
+                            "ok 3 - send sensor\n"
+                            "  ---\n"
+                            "  answers:\n"
+                            "    - \"[STX]0[ETX][CR]\"\n"
+                            "  ...\n"
+                            "ok 4 - expect \"[STX]0[ETX][CR]\"\n"
+                            "ok 5 - lcd \"PASS \\#1\" \"한글\"\n"
+                            "  ---\n"
+                            "  answers:\n"
+                            "    - \"[ACK]\"\n"
+                            "  ...\n"
+                            "ok 6 - expect \"[ACK]\"\n"
+                            "ok 7 - clock --at \"2007-09-11 15:04:05\"\n"
+                            "  ---\n"
+                            "  answers:\n"
+                            "    - \"[ACK]\"\n"
+                            "  ...\n"
+                            "ok 8 - wait 10\n"));
+    QCOMPARE(r.status, 0);
+    QCOMPARE(sim.device().lcdLines(), QStringList({"PASS #1", "한글", "", ""}));
+    QCOMPARE(sim.device().clock(), QDateTime(QDate(2007, 9, 11), QTime(15, 4, 5)));
+
+    QXmlStreamReader xml(readFile(junit));
+    QStringList cases;
+    int failures = 0;
+    while (!xml.atEnd()) {
+        xml.readNext();
+        if (xml.isStartElement() && xml.name() == QLatin1String("testsuite")) {
+            QCOMPARE(xml.attributes().value("name").toString(), QStringLiteral("unit.tqm"));
+            QCOMPARE(xml.attributes().value("tests").toString(), QStringLiteral("8"));
+            QCOMPARE(xml.attributes().value("failures").toString(), QStringLiteral("0"));
+        }
+        if (xml.isStartElement() && xml.name() == QLatin1String("testcase"))
+            cases << xml.attributes().value("name").toString();
+        failures += xml.isStartElement() && xml.name() == QLatin1String("failure");
+    }
+    QVERIFY2(!xml.hasError(), qPrintable(xml.errorString()));
+    QCOMPARE(cases.size(), 8);
+    QCOMPARE(cases[0], QStringLiteral("1 - send cmd_version"));
+    QCOMPARE(cases[5], QStringLiteral("6 - expect \"[ACK]\""));
+    QCOMPARE(failures, 0);
+}
+
+// Catches a failed expectation that stops the script, passes, or is missing from the JUnit file.
+void CliToolsTest::runFailing() {
+    tqm::sim::PtyDevice sim;
+    QVERIFY(sim.open());
+    Cli cli;
+    const QString script = cli.configDir() + "/unit.tqm";
+    QVERIFY(writeFile(script, "send version\n"
+                              "expect \"[STX]TQM-810 V9\\\\9[ETX]\"\n"
+                              "send aux-on\n"
+                              "expect [ACK]\n"));
+    const QString junit = cli.configDir() + "/unit.xml";
+    const CliResult r =
+        runWithSim(cli, {"run", "--device", sim.slavePath(), "--junit", junit, script});
+    QCOMPARE(r.out, QStringLiteral("TAP version 14\n"
+                                   "1..4\n"
+                                   "ok 1 - send version\n"
+                                   "  ---\n"
+                                   "  answers:\n"
+                                   "    - \"[STX]TQM-810 SIMULATOR V1.00[ETX][CR]\"\n"
+                                   "  ...\n"
+                                   "not ok 2 - expect \"[STX]TQM-810 V9\\\\9[ETX]\" got "
+                                   "\"[STX]TQM-810 SIMULATOR V1.00[ETX][CR]\"\n"
+                                   "ok 3 - send aux-on\n"
+                                   "  ---\n"
+                                   "  answers:\n"
+                                   "    - \"[ACK]\"\n"
+                                   "  ...\n"
+                                   "ok 4 - expect \"[ACK]\"\n"));
+    QCOMPARE(r.status, 1);
+    QVERIFY(sim.device().auxPort()); // the step after the failure ran
+    const QString xml = readFile(junit);
+    QVERIFY2(xml.contains(QLatin1String("failures=\"1\"")), qPrintable(xml));
+    QVERIFY2(xml.contains(QLatin1String("<failure message=\"expect &quot;[STX]TQM-810 V9\\9[ETX]"
+                                        "&quot; got &quot;[STX]TQM-810 SIMULATOR V1.00[ETX][CR]"
+                                        "&quot;\"/>")),
+             qPrintable(xml));
+}
+
+void CliToolsTest::runBadLine_data() {
+    QTest::addColumn<QByteArray>("badLine");
+    QTest::addColumn<QString>("err"); // after "tqm810: FILE:3: "
+    QTest::newRow("unknown step") << QByteArray("sned version") << "unknown step \"sned\"";
+    QTest::newRow("unknown command") << QByteArray("send versoin") << "unknown command \"versoin\"";
+    QTest::newRow("expect two words")
+        << QByteArray("expect a b") << "expect takes exactly one argument";
+    QTest::newRow("open quote") << QByteArray("expect \"[ACK]") << "a quote is not closed";
+    QTest::newRow("other escape") << QByteArray("expect \"\\n\"")
+                                  << "inside quotes only \\\" and \\\\ are escapes";
+    QTest::newRow("lcd line too long") << QByteArray("lcd 123456789012345678901")
+                                       << "LCD line 1 \"123456789012345678901\": too long";
+    QTest::newRow("bad wait") << QByteArray("wait soon") << "wait wants milliseconds";
+    QTest::newRow("impossible clock") << QByteArray("clock --at \"2007-13-01 00:00:00\"")
+                                      << "\"2007-13-01 00:00:00\" is not a local time";
+}
+
+// Catches a script that sends its first steps before a bad line stops it, or an error without
+// its file and line.
+void CliToolsTest::runBadLine() {
+    QFETCH(QByteArray, badLine);
+    QFETCH(QString, err);
+    PtyPair far;
+    Cli cli;
+    const QString script = cli.configDir() + "/bad.tqm";
+    QVERIFY(writeFile(script, "send version\n# fine so far\n" + badLine + "\nsend reset\n"));
+    const CliResult r = cli.run({"run", "--device", far.slavePath(), script});
+    QCOMPARE(r.status, 2);
+    QVERIFY2(r.err.startsWith(QStringLiteral("tqm810: %1:3: %2").arg(script, err)),
+             qPrintable(r.err));
+    QCOMPARE(r.out, QString());
+    QCOMPARE(far.drain(100), QByteArray());
+}
+
+// Catches a port lost mid-script that is not reported as a bail-out with status 3.
+void CliToolsTest::runBailsOut() {
+    PtyPair far;
+    Cli cli;
+    const QString script = cli.configDir() + "/lost.tqm";
+    QVERIFY(writeFile(script, "send version\nwait 60000\nsend version\n"));
+    const CliResult r = cli.run(
+        {"run", "--device", far.slavePath(), "--wait", "60000", "--idle", "10", script}, [&] {
+            QCOMPARE(far.read(3).toHex(' '), QByteArray("1b 2b 23"));
+            far.write(QByteArray::fromHex("06"));
+            // Gone while the script waits.
+            while (!cli.process().peek(4096).contains("ok 1 - ") &&
+                   cli.process().waitForReadyRead(30000)) {
+            }
+            far.close();
+        });
+    QCOMPARE(r.status, 3);
+    QVERIFY2(r.out.contains(QLatin1String("not ok 2 - wait 60000\nBail out! COM1 (")),
+             qPrintable(r.out));
+    QVERIFY2(r.err.contains(QLatin1String("the device is gone")), qPrintable(r.err));
+}
+
+// Catches a link set elsewhere than the ports folder, not listed, or not removed.
+void CliToolsTest::mapEdits() {
+    PtyPair far;
+    Cli cli;
+    CliResult r = cli.run({"map", "COM2", far.slavePath()});
+    QCOMPARE(r.status, 0);
+    QCOMPARE(r.out, QStringLiteral("COM2\t%1\tpresent\n").arg(far.slavePath()));
+    QCOMPARE(QFile::symLinkTarget(cli.portsDir() + "/com2"), far.slavePath());
+    // The target need not exist yet.
+    r = cli.run({"map", "com5", "/dev/serial/by-id/usb-not-plugged-in"});
+    QCOMPARE(r.status, 0);
+    r = cli.run({"map"});
+    QCOMPARE(r.out, QStringLiteral("COM1\t-\tabsent\n"
+                                   "COM2\t%1\tpresent\n"
+                                   "COM3\t-\tabsent\n"
+                                   "COM4\t-\tabsent\n"
+                                   "COM5\t/dev/serial/by-id/usb-not-plugged-in\tabsent\n"
+                                   "COM6\t-\tabsent\n"
+                                   "COM7\t-\tabsent\n"
+                                   "COM8\t-\tabsent\n")
+                        .arg(far.slavePath()));
+    r = cli.run({"map", "com2", "--remove"});
+    QCOMPARE(r.status, 0);
+    QCOMPARE(r.out, QStringLiteral("COM2\t-\tabsent\n"));
+    QVERIFY(!QFileInfo::exists(cli.portsDir() + "/com2"));
+    r = cli.run({"map", "com9", "/dev/null"});
+    QCOMPARE(r.status, 2);
+    QVERIFY2(r.err.startsWith(QStringLiteral("tqm810: \"com9\" is not COM1 to COM8")),
+             qPrintable(r.err));
+}
+
+// Catches the ports folder made silently, though it ends the fallback to the built-in ports.
+void CliToolsTest::mapCreatesFolder() {
+    PtyPair far;
+    Cli cli;
+    QVERIFY(QDir(cli.portsDir()).removeRecursively());
+    CliResult r = cli.run({"map", "com1", far.slavePath()});
+    QCOMPARE(r.status, 0);
+    QVERIFY2(
+        r.err.startsWith(
+            QStringLiteral("tqm810: created %1: it is now the whole port map").arg(cli.portsDir())),
+        qPrintable(r.err));
+    r = cli.run({"map", "com3", far.slavePath()});
+    QCOMPARE(r.err, QString()); // said once only
+}
+
+// Catches a device missed, a virtual terminal listed, or USB facts read from the wrong place.
+void CliToolsTest::devices() {
+    QTemporaryDir root;
+    const QString sys = root.path() + "/sys";
+    const QString usb = sys + "/devices/pci0000:00/usb1/1-1";
+    const QString usbTty = usb + "/1-1:1.0/ttyUSB0";
+    const QString uart = sys + "/devices/platform/serial8250";
+    QVERIFY(QDir().mkpath(usbTty));
+    QVERIFY(QDir().mkpath(uart + "/tty/ttyS0"));
+    QVERIFY(QDir().mkpath(uart + "/tty/ttyS1"));
+    QVERIFY(QDir().mkpath(sys + "/bus/usb-serial/drivers/ftdi_sio"));
+    QVERIFY(QDir().mkpath(sys + "/bus/platform/drivers/serial8250"));
+    QVERIFY(QDir().mkpath(sys + "/class/tty/tty1"));
+    QVERIFY(writeFile(usb + "/idVendor", "0403\n"));
+    QVERIFY(writeFile(usb + "/idProduct", "6001\n"));
+    QVERIFY(writeFile(usb + "/serial", "A50285BI\n"));
+    QVERIFY(writeFile(usb + "/product", "FT232R USB UART\n"));
+    QVERIFY(QFile::link(sys + "/bus/usb-serial/drivers/ftdi_sio", usbTty + "/driver"));
+    QVERIFY(QFile::link(sys + "/bus/platform/drivers/serial8250", uart + "/driver"));
+    QVERIFY(QFile::link(usbTty, sys + "/class/tty/ttyUSB0/device") ||
+            (QDir().mkpath(sys + "/class/tty/ttyUSB0") &&
+             QFile::link(usbTty, sys + "/class/tty/ttyUSB0/device")));
+    for (const char *name : {"ttyS0", "ttyS1"}) {
+        QVERIFY(QDir().mkpath(sys + "/class/tty/" + name));
+        QVERIFY(QFile::link(uart, sys + "/class/tty/" + name + "/device"));
+    }
+    QVERIFY(writeFile(sys + "/class/tty/ttyS0/type", "4\n")); // a UART is there
+    QVERIFY(writeFile(sys + "/class/tty/ttyS1/type", "0\n")); // an empty slot
+    const QString byId = root.path() + "/by-id";
+    QVERIFY(QDir().mkpath(byId));
+    QVERIFY(QFile::link("../../ttyUSB0", byId + "/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0"));
+
+    Cli cli;
+    const CliResult r =
+        cli.run({"devices", "--sysfs", sys + "/class/tty", "--dev", "/dev", "--by-id", byId});
+    QCOMPARE(r.status, 0);
+    QCOMPARE(r.out, QStringLiteral("/dev/ttyS0\t-\t-\t-\t-\n"
+                                   "/dev/ttyUSB0\tusb-FTDI_FT232R_USB_UART_A50285BI-if00-port0\t"
+                                   "0403:6001\tA50285BI\tFT232R USB UART\n"));
+}
+
+QTEST_GUILESS_MAIN(CliToolsTest)
+#include "test_cli_tools.moc"
