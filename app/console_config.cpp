@@ -1,7 +1,11 @@
 // Reading console.conf.
 #include "app/console_config.h"
 
+#include "app/main_window.h"
 #include "receive/transcript.h"
+#include "serial/port_map.h"
+
+#include <QCoreApplication>
 
 #include <QFile>
 
@@ -21,6 +25,21 @@ QString configuredTranscript(const QString &folder, const QDateTime &start) {
             pattern = line.mid(eq + 1).trimmed(); // the last such line counts
     }
     return pattern.isEmpty() ? QString() : expandTranscriptPath(pattern, start, folder);
+}
+
+std::unique_ptr<Transcript> startTranscript(const QString &option, MainWindow &window,
+                                            SerialControl &mscom1) {
+    const QString path = option.isEmpty() ? configuredTranscript(PortMap::defaultConfigDir(),
+                                                                 QDateTime::currentDateTime())
+                                          : option;
+    if (path.isEmpty())
+        return nullptr;
+    auto transcript = std::make_unique<Transcript>();
+    window.setTranscript(transcript.get());
+    if (transcript->open(path, QCoreApplication::applicationName(),
+                         QCoreApplication::applicationVersion()))
+        transcript->attach(mscom1);
+    return transcript;
 }
 
 } // namespace tqm

@@ -4,11 +4,22 @@
 
 #include <QDateTime>
 #include <QString>
+#include <memory>
 
 namespace tqm {
 
 // The transcript file that `folder`/console.conf asks for with a line "transcript=PATH", its
 // time fields filled in from `start`; empty when there is no such file or line.
 QString configuredTranscript(const QString &folder, const QDateTime &start);
+
+class MainWindow;
+class SerialControl;
+class Transcript;
+
+// The transcript of this start: `option` (--transcript) when given, else what console.conf in
+// the settings folder asks for; null when neither names one. A file that cannot be opened is
+// reported by the window once it runs, and the console goes on without it.
+std::unique_ptr<Transcript> startTranscript(const QString &option, MainWindow &window,
+                                            SerialControl &mscom1);
 
 } // namespace tqm

@@ -1,7 +1,10 @@
 // Exchanging frames and answers on the serial control, one event loop per exchange.
 #include "cli/line.h"
 
+#include "cli/output.h"
 #include "serial/failure.h"
+
+#include <QCoreApplication>
 
 #include <QEventLoop>
 #include <QTimer>
@@ -18,6 +21,8 @@ bool AnswerRules::met(const QString &printed) const {
 
 namespace {
 
+bool transcriptFailedOnce = false;
+
 PortMap mapFor(const PortChoice &choice) {
     return choice.device.isEmpty() ? PortMap() : PortMap::single(choice.com, choice.device);
 }
@@ -33,7 +38,25 @@ Line::Line(const PortChoice &choice)
     });
 }
 
+bool Line::transcriptFailed() {
+    return transcriptFailedOnce;
+}
+
 void Line::open() {
+    if (!choice_.transcript.isEmpty() && !transcript_.isOpen()) {
+        if (!transcript_.open(choice_.transcript, QCoreApplication::applicationName(),
+                              QCoreApplication::applicationVersion())) {
+            transcriptFailedOnce = true;
+            throw Failure(transcript_.error());
+        }
+        const QString name =
+            choice_.device.isEmpty() ? QStringLiteral("COM%1").arg(choice_.com) : choice_.device;
+        transcript_.attach(port_, [name] { return name; });
+        connect(&transcript_, &Transcript::failed, this, [](const QString &why) {
+            transcriptFailedOnce = true;
+            toStderr(why);
+        });
+    }
     port_.setCommPort(choice_.com);
     port_.setSettings(QStringLiteral("9600,n,8,1"));
     port_.setRThreshold(1);

@@ -2,6 +2,7 @@
 // an answer back.
 #pragma once
 
+#include "receive/transcript.h"
 #include "serial/qt_serial_control.h"
 
 #include <QRegularExpression>
@@ -16,6 +17,7 @@ struct PortChoice {
     QString device; // set: this path, not the port map
     bool dtr = true;
     bool rts = true;
+    QString transcript; // set: every exchange is recorded in this file
 };
 
 // When an answer is complete, and what it must be.
@@ -53,11 +55,16 @@ public:
     SerialControl &port() { return port_; }
     const QString &lostReason() const { return lost_; }
 
+    // Whether a transcript of this run could not be opened, written or kept: the run goes on
+    // without it, and ends with the port failure status.
+    static bool transcriptFailed();
+
 private:
     void throwIfLost() const;
 
     PortChoice choice_;
     QtSerialControl port_;
+    Transcript transcript_;
     QString lost_;
 };
 

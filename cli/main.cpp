@@ -58,6 +58,8 @@ PORT options:
   --device PATH    this device, bypassing the port map
   --dtr on|off     DTR line (default on)
   --rts on|off     RTS line (default on)
+  --transcript FILE
+                   append every exchange to FILE, timed: TX, RX and link events
 
 ANSWER options:
   --wait MS        longest wait for an answer after the last frame (default 1000)
@@ -76,10 +78,10 @@ Exit status (where several apply, the largest):
   0  done, every expectation met
   1  an expectation not met, or no answer where one was expected
   2  usage error: unknown command or option, bad text, bad script line
-  3  the port could not be opened or was lost
+  3  the port or the transcript could not be opened, written or kept
 )";
 
-const QStringList kPortOptions{"--com", "--device", "--dtr", "--rts"};
+const QStringList kPortOptions{"--com", "--device", "--dtr", "--rts", "--transcript"};
 const QStringList kAnswerOptions{"--wait", "--idle", "--expect", "--match"};
 
 bool onOff(const Args &args, const QString &option) {
@@ -101,6 +103,9 @@ PortChoice portChoice(const Args &args) {
         throw Usage{QStringLiteral("--device wants a path")};
     choice.dtr = onOff(args, QStringLiteral("--dtr"));
     choice.rts = onOff(args, QStringLiteral("--rts"));
+    choice.transcript = args.value(QStringLiteral("--transcript")).value_or(QString());
+    if (args.value(QStringLiteral("--transcript")) && choice.transcript.isEmpty())
+        throw Usage{QStringLiteral("--transcript wants a file")};
     return choice;
 }
 
@@ -462,7 +467,7 @@ int main(int argc, char *argv[]) {
             throw Usage{QStringLiteral("no command given")};
         for (const auto &c : kCommands)
             if (command == QLatin1String(c.name))
-                return c.run(words);
+                return worst(c.run(words), Line::transcriptFailed() ? PortFailure : Done);
         throw Usage{QStringLiteral("unknown command \"%1\"").arg(command)};
     } catch (const Usage &usage) {
         toStderr(usage.message + QStringLiteral(" (tqm810 --help tells more)"));

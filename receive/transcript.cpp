@@ -53,6 +53,7 @@ bool Transcript::open(const QString &path, const QString &program, const QString
     // programs appending to one file never mix inside a line.
     if (!file_.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered)) {
         error_ = QStringLiteral("Cannot open the transcript %1: %2").arg(path, file_.errorString());
+        emit failed(error_);
         return false;
     }
     const QByteArray header = (QStringLiteral("# %1 %2\t").arg(program, version) +

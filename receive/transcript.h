@@ -22,7 +22,8 @@ public:
     explicit Transcript(QObject *parent = nullptr);
 
     // Opens `path` for appending and writes the header line naming the program; false when it
-    // cannot, with error() saying why. A transcript that failed once stays closed.
+    // cannot, with error() saying why and failed() emitted. A transcript that failed once stays
+    // closed.
     bool open(const QString &path, const QString &program, const QString &version);
     bool isOpen() const { return file_.isOpen(); }
     QString error() const { return error_; }
