@@ -3,11 +3,13 @@
 #include "tests/support/message_catcher.h"
 #include "tests/support/pty_console.h"
 
+#include <QFile>
 #include <QLabel>
 #include <QListWidget>
 #include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <sys/resource.h>
@@ -24,6 +26,7 @@ private slots:
     void movingTheLink();
     void portHeldByAnotherProgram();
     void deviceLostAndBack();
+    void transcriptOfASession();
 };
 
 namespace {
@@ -159,6 +162,71 @@ void WindowPtyTest::deviceLostAndBack() {
     QTRY_VERIFY_WITH_TIMEOUT(c.port->portOpen(), 5000);
     c.click("cmd_version");
     QCOMPARE(back.read(3).toHex(' '), QByteArray("1b 2b 23"));
+}
+
+void WindowPtyTest::transcriptOfASession() {
+    QTemporaryDir dir;
+    Console c;
+    auto far = std::make_unique<PtyPair>();
+    c.ports.link(1, far->slavePath());
+    c.transcriptPath = dir.filePath("session.tsv");
+    MessageCatcher catcher;
+    QVERIFY(c.start());
+
+    c.click("cmd_ext_sensor");
+    const QByteArray sent = far->read(3);
+    far->write(QByteArray::fromHex("02 30"));
+    QTRY_COMPARE_WITH_TIMEOUT(c.box(), QStringLiteral("[STX]0"), 5000);
+    far->write(QByteArray::fromHex("03 0d"));
+    QTRY_COMPARE_WITH_TIMEOUT(c.box(), QStringLiteral("[STX]0[ETX][CR]"), 5000);
+    const QString shown = c.box();
+    c.click("chkdtr");
+    c.click("Optcom5"); // no link: the message, then COM1 again
+    QCOMPARE(catcher.messages.size(), 1);
+    far.reset(); // the far end hangs up
+    c.ports.unlink(1);
+    QTRY_COMPARE_WITH_TIMEOUT(catcher.messages.size(), 2, 5000);
+    PtyPair back;
+    c.ports.link(1, back.slavePath());
+    QTRY_VERIFY_WITH_TIMEOUT(c.port->portOpen(), 5000);
+
+    QFile file(c.transcriptPath);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QStringList rows = QString::fromUtf8(file.readAll()).split(u'\n');
+    QCOMPARE(rows.takeLast(), QString()); // every line ends in a newline
+    QCOMPARE(rows.takeFirst(),
+             QStringLiteral("# tqm810-console test\ttime\tdelta\tdir\tport\tbytes\ttext"));
+    QStringList events;
+    QString received;
+    for (const QString &row : rows) {
+        const QStringList f = row.split(u'\t');
+        QCOMPARE(f.size(), 6);
+        events << f.mid(2).join(u'|');
+        if (f[2] == u"TX")
+            QCOMPARE(f[4], QString::fromLatin1(sent.toHex(' ').toUpper()));
+        if (f[2] == u"RX")
+            received += f[5];
+    }
+    QCOMPARE(received, shown); // the text column is what the box showed
+    QVERIFY2(events.size() == 13 && events[11].startsWith("--|COM1||lost: COM1 ("),
+             qPrintable(events.join("\n")));
+    events[11] = QStringLiteral("lost");
+    QCOMPARE(events,
+             QStringList({
+                 "--|COM1||opened 9600,n,8,1",
+                 "--|COM1||DTR on",
+                 "--|COM1||RTS on",
+                 "TX|COM1|1B 2B 4E|[ESC]+N",
+                 "RX|COM1|02 30|[STX]0",
+                 "RX|COM1|03 0D|[ETX][CR]",
+                 "--|COM1||DTR off",
+                 "--|COM1||closed",
+                 "--|COM5||failed: COM5: no such port (no com5 link in " + c.ports.path() + ")",
+                 "--|COM1||opened 9600,n,8,1",
+                 "--|COM1||DTR on",
+                 "lost",
+                 "--|COM1||back",
+             }));
 }
 
 QTEST_MAIN(WindowPtyTest)
