@@ -1,8 +1,9 @@
 // Painting, scrolling, keys and mouse selection of the receive box.
 #include "app/receive_box.h"
 
+#include "app/receive_box_accessible.h"
+
 #include <QAccessible>
-#include <QAccessibleWidget>
 #include <QClipboard>
 #include <QFontMetricsF>
 #include <QGuiApplication>
@@ -17,6 +18,7 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <utility>
 
 namespace tqm {
 
@@ -25,33 +27,6 @@ namespace {
 constexpr int margin = 2; // pixels between the frame and the text
 // At 96 dpi this gives 13-pixel lines: four of them fill the 65-pixel box with a little air.
 constexpr int pointSize = 10;
-
-// Assistive technology reads the box as read-only text whose value is everything received.
-class ReceiveBoxAccessible : public QAccessibleWidget {
-public:
-    explicit ReceiveBoxAccessible(ReceiveBox *box)
-        : QAccessibleWidget(box, QAccessible::StaticText) {}
-
-    QString text(QAccessible::Text t) const override {
-        if (t == QAccessible::Value)
-            return static_cast<const ReceiveBox *>(object())->text();
-        return QAccessibleWidget::text(t);
-    }
-
-    QAccessible::State state() const override {
-        QAccessible::State s = QAccessibleWidget::state();
-        s.readOnly = true;
-        s.multiLine = true;
-        s.selectableText = true;
-        return s;
-    }
-};
-
-QAccessibleInterface *accessibleFactory(const QString &, QObject *object) {
-    if (auto *box = qobject_cast<ReceiveBox *>(object))
-        return new ReceiveBoxAccessible(box);
-    return nullptr;
-}
 
 // Only these are sure to take exactly one cell of the monospace font in one run.
 bool isPlainAscii(QChar c) {
@@ -62,7 +37,8 @@ bool isPlainAscii(QChar c) {
 
 ReceiveBox::ReceiveBox(QWidget *parent)
     : QAbstractScrollArea(parent) {
-    static const bool accessibleInstalled = (QAccessible::installFactory(accessibleFactory), true);
+    static const bool accessibleInstalled =
+        (QAccessible::installFactory(receiveBoxAccessibleFactory), true);
     Q_UNUSED(accessibleInstalled);
 
     QFont cellFont(QStringLiteral("NanumGothicCoding"), pointSize);
@@ -83,13 +59,18 @@ ReceiveBox::ReceiveBox(QWidget *parent)
     repaint_.setSingleShot(true);
     repaint_.setTimerType(Qt::PreciseTimer);
     connect(&repaint_, &QTimer::timeout, viewport(), qOverload<>(&QWidget::update));
+    connect(&repaint_, &QTimer::timeout, this, &ReceiveBox::announceAppended);
     relayout();
 }
 
 void ReceiveBox::setText(const QString &text) {
+    announceAppended();                   // what came before must be heard of before it goes
+    const QString before = model_.text(); // shares the old text, copies nothing
     model_.setText(text);
     updateScrollRange(true);
     viewport()->update();
+    if (QAccessible::isActive())
+        announceReplaced(this, before);
     emit textChanged();
 }
 
@@ -97,6 +78,8 @@ void ReceiveBox::append(QStringView more) {
     if (more.isEmpty())
         return;
     const bool follow = atBottom();
+    if (unannounced_ < 0 && QAccessible::isActive())
+        unannounced_ = model_.text().size();
     model_.append(more);
     {
         const QScopedValueRollback quiet(appending_, true);
@@ -119,6 +102,39 @@ QRect ReceiveBox::cellRect(qsizetype index) const {
     const qsizetype row = model_.lineOf(index) - firstLine();
     const qreal x = margin + model_.columnOf(index) * cellWidth_;
     return QRectF(x, margin + qreal(row) * lineHeight_, cellWidth_, lineHeight_).toAlignedRect();
+}
+
+qsizetype ReceiveBox::characterAt(QPoint pos) const {
+    if (!viewport()->rect().contains(pos))
+        return -1;
+    const qreal row = std::floor(qreal(pos.y() - margin) / lineHeight_);
+    const qreal column = std::floor(qreal(pos.x() - margin) / cellWidth_);
+    if (row < 0 || column < 0 || column >= model_.columns())
+        return -1;
+    const qsizetype index = (firstLine() + qsizetype(row)) * model_.columns() + qsizetype(column);
+    return index < model_.text().size() ? index : -1;
+}
+
+void ReceiveBox::select(qsizetype anchor, qsizetype cursor) {
+    model_.select(anchor, cursor);
+    viewport()->update();
+}
+
+void ReceiveBox::scrollToIndex(qsizetype index) {
+    const qsizetype line = model_.lineOf(std::clamp<qsizetype>(index, 0, model_.text().size()));
+    if (line < firstLine())
+        verticalScrollBar()->setValue(int(std::min<qsizetype>(INT_MAX, line)));
+    else if (line >= firstLine() + pageLines_)
+        verticalScrollBar()->setValue(int(std::min<qsizetype>(INT_MAX, line - pageLines_ + 1)));
+}
+
+void ReceiveBox::announceAppended() {
+    if (unannounced_ < 0)
+        return;
+    const qsizetype from = std::exchange(unannounced_, -1);
+    // Assistive technology may have gone away since the text came.
+    if (QAccessible::isActive())
+        tqm::announceAppended(this, from);
 }
 
 void ReceiveBox::selectAll() {

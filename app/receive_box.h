@@ -34,6 +34,13 @@ public:
     }
     // Where the character at `index` sits in viewport coordinates, on screen or not.
     QRect cellRect(qsizetype index) const;
+    // The character whose cell holds `pos` in viewport coordinates, -1 where there is none.
+    qsizetype characterAt(QPoint pos) const;
+
+    // For assistive technology, which reads and selects through the model.
+    const ReceiveText &model() const { return model_; }
+    void select(qsizetype anchor, qsizetype cursor);
+    void scrollToIndex(qsizetype index);
 
 public slots:
     void selectAll();
@@ -62,6 +69,7 @@ private:
     void dragTo(QPointF pos);
     void drawCells(QPainter &painter, qreal x, qreal baseline, QStringView cells) const;
     void repaintSoon();
+    void announceAppended();
 
     ReceiveText model_;
     bool dragging_ = false;
@@ -74,6 +82,9 @@ private:
     bool appending_ = false;
     QTimer repaint_;
     QElapsedTimer sincePaint_;
+    // Assistive technology is told of new text with the paint, in one event from here to the
+    // end; -1 while it has been told everything.
+    qsizetype unannounced_ = -1;
 };
 
 } // namespace tqm

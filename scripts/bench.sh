@@ -5,6 +5,10 @@
 # append cost. --soak runs console and simulator against each other for a long while.
 #
 #   scripts/bench.sh [--runs N] [--reps N] [--mib N] [--soak] [--soak-minutes M] [--soak-only]
+#                    [--no-peer] [--a11y]
+#
+# --no-peer floods the console alone; --a11y runs the programs with Qt's accessibility on and an
+# AT-SPI bus of the run's own, as under a screen reader.
 #
 # Never opens a real serial port: every COM port is a link to a pseudo-terminal in a private
 # ports directory, and every program runs with a private HOME and configuration.
@@ -18,6 +22,8 @@ mib=1        # flood size
 soak=0
 soak_minutes=10
 table=1
+peer=1
+a11y=0
 while (($#)); do
   case "$1" in
     --runs) runs=$2; shift 2 ;;
@@ -26,7 +32,9 @@ while (($#)); do
     --soak) soak=1; shift ;;
     --soak-minutes) soak=1; soak_minutes=$2; shift 2 ;;
     --soak-only) soak=1; table=0; shift ;;
-    -h|--help) sed -n '2,10p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    --no-peer) peer=0; shift ;;
+    --a11y) a11y=1; shift ;;
+    -h|--help) sed -n '2,14p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
     *) echo "bench: unknown option $1 (see --help)" >&2; exit 2 ;;
   esac
 done
@@ -37,6 +45,7 @@ say() { echo "bench: $*" >&2; }
 bash "$here/scripts/setup.sh"
 # The peer, the X tools that drive it, and the benchmark library.
 bench_packages=(cutecom xdotool xvfb libxtst6 libbenchmark-dev)
+((a11y)) && bench_packages+=(dbus at-spi2-core)
 missing=()
 for p in "${bench_packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
@@ -86,6 +95,29 @@ export DISPLAY=":$display_number"
 # Neither program may start a session bus of its own, which would outlive the run.
 export DBUS_SESSION_BUS_ADDRESS="unix:path=$work/no-bus"
 export QT_LOGGING_RULES="qt.qpa.*=false"
+
+# With --a11y: a session bus and an AT-SPI bus and registry of the run's own, stopped with it.
+bus_owned() { # name
+  for _ in $(seq 100); do
+    dbus-send --session --print-reply=literal --dest=org.freedesktop.DBus /org/freedesktop/DBus \
+      org.freedesktop.DBus.NameHasOwner "string:$1" 2>/dev/null | grep -q true && return 0
+    sleep 0.1
+  done
+  say "nothing took $1 on the run's session bus"
+  exit 1
+}
+if ((a11y)); then
+  export DBUS_SESSION_BUS_ADDRESS="unix:path=$work/session-bus"
+  dbus-daemon --session --nofork --address="$DBUS_SESSION_BUS_ADDRESS" 2>"$work/session-bus.log" &
+  started+=($!)
+  bus_owned org.freedesktop.DBus
+  /usr/libexec/at-spi-bus-launcher --launch-immediately >"$work/a11y-bus.log" 2>&1 &
+  started+=($!)
+  bus_owned org.a11y.Bus
+  /usr/libexec/at-spi2-registryd >"$work/registry.log" 2>&1 &
+  started+=($!)
+  export QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1
+fi
 
 # A private HOME, configuration and runtime directory for one program run.
 private_env() { # dir
@@ -353,6 +385,29 @@ table_run() { # number
     "button to the byte at the far end $(cut -d' ' -f2 "$dir/click.parts" | median) ms"
 }
 
+# --- the console alone under floods (--no-peer) -------------------------------------------------
+flood_only_run() { # number
+  local run=$1 dir="$work/run$1" r load ours p99 lost_ok
+  mkdir -p "$dir"
+  load=$(cut -d' ' -f1 /proc/loadavg)
+  say "table $run: floods ($reps x ${mib} MiB, the console alone)"
+  for r in $(seq "$reps"); do
+    mkdir -p "$dir/console$r"
+    console_flood "$dir/console$r"
+  done
+  ours=$(cut -d' ' -f1 "$dir/console.flood" | median)
+  p99=$(cut -d' ' -f2 "$dir/console.flood" | maximum)
+  lost_ok=$(awk '{ s += $4 } END { print (s == NR ? 1 : 0) }' "$dir/console.flood")
+  echo
+  echo "Table $run, the console alone  ($(nproc) cores, load $load at the start, $(date -u +%FT%TZ);" \
+    "accessibility $( ((a11y)) && echo on || echo off); medians of $reps fresh runs; ${mib} MiB floods)"
+  printf '%-44s %12s\n' "CPU s per MiB received and shown" \
+    "$(awk -v v="$ours" 'BEGIN { printf "%.4f", v / 1000 }')"
+  printf '%-44s %12s\n' "whole payload shown (chars and checksum)" "$( ((lost_ok)) && echo all || echo LOST)"
+  printf '%-44s %12s\n' "event-loop stall during flood, p99 ms" "$p99"
+  echo "  detail: flood CPU ms per MiB, each run: $(cut -d' ' -f1 "$dir/console.flood" | xargs)"
+}
+
 # --- the soak ------------------------------------------------------------------------------------
 proc_rss() { awk '/^VmRSS/ { print $2 }' "/proc/$1/status"; }
 proc_fds() { ls "/proc/$1/fd" | wc -l; }
@@ -400,6 +455,8 @@ soak_run() {
 }
 
 if ((table)); then
-  for run in $(seq "$runs"); do table_run "$run"; done
+  for run in $(seq "$runs"); do
+    if ((peer)); then table_run "$run"; else flood_only_run "$run"; fi
+  done
 fi
 if ((soak)); then soak_run; fi

@@ -4,7 +4,7 @@ set -euo pipefail
 
 PACKAGES=(
   cmake ninja-build g++ pkg-config
-  qt6-base-dev qt6-serialport-dev libqt6serialport6 qt6-l10n-tools
+  qt6-base-dev qt6-base-private-dev qt6-serialport-dev libqt6serialport6 qt6-l10n-tools
   libgl-dev
   fonts-nanum fonts-nanum-coding
   xvfb xauth socat
