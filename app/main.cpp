@@ -2,34 +2,78 @@
 #include "app/bench_report.h"
 #include "app/console_config.h"
 #include "app/main_window.h"
-#include "receive/transcript.h"
 #include "commands/clock.h"
+#include "receive/transcript.h"
 #include "serial/cp949.h"
 #include "serial/qt_serial_control.h"
 
 #include <QApplication>
 #include <QMessageBox>
 
+#include <cstdio>
+#include <string_view>
+
 namespace {
 
-// "--transcript FILE" or "--transcript=FILE"; empty when not given.
-QString transcriptOption(int argc, char *argv[]) {
-    for (int i = 1; i < argc; ++i) {
-        const QString arg = QString::fromLocal8Bit(argv[i]);
-        if (arg == QLatin1String("--transcript") && i + 1 < argc)
-            return QString::fromLocal8Bit(argv[i + 1]);
-        if (arg.startsWith(QLatin1String("--transcript=")))
-            return arg.mid(13);
-    }
-    return {};
+struct Option {
+    std::string_view names;
+    std::string_view help;
+};
+
+// --help prints this table and the manual page is made from --help, so an option added here is
+// documented everywhere at once.
+constexpr Option kOptions[] = {
+    {"-h, --help", "print this help and exit"},
+    {"    --version", "print the version and exit"},
+    {"    --transcript FILE", "append every exchange on the line to FILE, timed"},
+};
+
+void printHelp() {
+    std::puts("Usage: tqm810-console [OPTION]...\n"
+              "Console for a TQM-810 terminal on an RS-232 line (9600,n,8,1): pick a COM port,\n"
+              "switch DTR and RTS, send each of the device's commands with one click and watch\n"
+              "what the device answers, every control byte spelled out by its ASCII name.\n"
+              "\n"
+              "Options:");
+    for (const Option &option : kOptions)
+        std::printf("  %-18.*s %.*s\n", int(option.names.size()), option.names.data(),
+                    int(option.help.size()), option.help.data());
+    std::puts("\nQt's own options (-platform, -style, -display, ...) are accepted as well.");
 }
 
 } // namespace
 
 int main(int argc, char *argv[]) {
+    // Answered before QApplication exists, so they need neither a display nor a port.
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        if (arg == "-h" || arg == "--help") {
+            printHelp();
+            return 0;
+        }
+        if (arg == "--version") {
+            std::puts("tqm810-console " PROJECT_VERSION);
+            return 0;
+        }
+    }
+
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("tqm810-console"));
     QApplication::setApplicationVersion(QStringLiteral(PROJECT_VERSION));
+
+    // QApplication has taken its own options out; anything left but ours is a mistake, better
+    // said than silently ignored.
+    QStringList rest = QApplication::arguments().mid(1);
+    QString transcript;
+    if (rest.size() >= 2 && rest.first() == QLatin1String("--transcript")) {
+        transcript = rest.at(1);
+        rest = rest.mid(2);
+    }
+    if (!rest.isEmpty()) {
+        std::fprintf(stderr, "tqm810-console: unknown argument '%s'; see tqm810-console --help\n",
+                     qPrintable(rest.first()));
+        return 2;
+    }
 
     if (!tqm::cp949Available()) {
         // Without it no Korean text can reach the device byte-exact: refuse to start.
@@ -44,7 +88,7 @@ int main(int argc, char *argv[]) {
     tqm::SystemClock clock;
     tqm::MainWindow main(mscom1, clock);
     const auto bench = tqm::startBenchReport(main); // benchmarks only
-    const auto transcript = tqm::startTranscript(transcriptOption(argc, argv), main, mscom1);
+    const auto transcriptFile = tqm::startTranscript(transcript, main, mscom1);
     main.load();
     main.show();
     return app.exec();

@@ -8,6 +8,7 @@ PACKAGES=(
   libgl-dev
   fonts-nanum fonts-nanum-coding
   xvfb xauth socat
+  help2man
 )
 if [[ "${1:-}" == "--extra" ]]; then
   # Fuzzing, sanitizers and the benchmark peer: only for the full CI run and bench/.

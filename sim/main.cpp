@@ -69,6 +69,7 @@ void removeLink(const QString &link, const QString &target) {
 int main(int argc, char **argv) {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("tqm810-sim"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(PROJECT_VERSION));
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
@@ -81,6 +82,7 @@ int main(int argc, char **argv) {
         "comments, and the escapes \\xHH \\r \\n \\t \\0 \\e \\\\ \\\" and \\p (the memory "
         "read point); see sim/replies.example."));
     parser.addHelpOption();
+    parser.addVersionOption();
     const QCommandLineOption portsDir(QStringLiteral("ports-dir"),
                                       QStringLiteral("Link DIR/comN to the device path."),
                                       QStringLiteral("DIR"));

@@ -97,8 +97,9 @@ SUDO=""
 [[ $(id -u) -ne 0 ]] && SUDO="sudo"
 export DEBIAN_FRONTEND=noninteractive
 
-# dpkg-dev and file work out the package's library dependencies; the rest run the window.
-needed=(dpkg-dev file xvfb xauth xdotool python3 desktop-file-utils dbus)
+# dpkg-dev and file work out the package's library dependencies, help2man writes the manual
+# pages, lintian and man-db check the package; the rest run the window.
+needed=(dpkg-dev file help2man lintian man-db xvfb xauth xdotool python3 desktop-file-utils dbus)
 missing=()
 for p in "${needed[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
@@ -160,6 +161,37 @@ for f in /usr/bin/tqm810-console /usr/bin/tqm810-sim /usr/share/applications/tqm
   /usr/share/icons/hicolor/scalable/apps/tqm810-console.svg; do
   grep -q " \.$f\$" <<<"$contents" || fail "the package lacks $f"
 done
+
+# Every program has its manual page, named in its NAME section, and reports the package's version,
+# which is also the changelog's newest entry.
+version=$(dpkg-deb -f "$deb" Version)
+dpkg-deb -x "$deb" "$work/root"
+for f in copyright changelog.gz; do
+  [[ -f "$work/root/usr/share/doc/tqm810-console/$f" ]] || fail "the package lacks $f"
+done
+zcat "$work/root/usr/share/doc/tqm810-console/changelog.gz" >"$work/changelog"
+logged=$(dpkg-parsechangelog -l "$work/changelog" -S Version)
+[[ "$logged" == "$version" ]] || fail "the changelog's newest entry is $logged, the package $version"
+mapfile -t programs < <(ls "$work/root/usr/bin")
+for program in "${programs[@]}"; do
+  page="$work/root/usr/share/man/man1/$program.1.gz"
+  [[ -f "$page" ]] || fail "the package lacks the manual page of $program"
+  MANWIDTH=80 man -l "$page" 2>/dev/null | grep -A1 '^NAME' | grep -q "^ *$program - " ||
+    fail "man -l $(basename "$page") does not name $program"
+  said=$(env -u DISPLAY -u WAYLAND_DISPLAY XDG_CONFIG_HOME="$work/config" \
+    "$work/root/usr/bin/$program" --version | head -n 1)
+  [[ "$said" == "$program $version" ]] || fail "$program --version says '$said', not $version"
+done
+say "manual pages for ${programs[*]}, copyright and changelog $version"
+
+# Debian's own checker: anything deliberately accepted is in the package's overrides file.
+lintian_args=(--fail-on "error,warning")
+[[ $(id -u) -eq 0 ]] && lintian_args+=(--allow-root)
+if ! report=$(lintian "${lintian_args[@]}" "$deb" 2>&1) || [[ -n "$report" ]]; then
+  echo "$report" >&2
+  fail "lintian does not accept the package"
+fi
+say "lintian has nothing to say"
 
 say "installing it"
 installed=true
