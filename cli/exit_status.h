@@ -10,7 +10,7 @@ enum ExitStatus : int {
     Done = 0,        // every expectation met
     NotMet = 1,      // an expectation not met, or no answer where one was expected
     UsageError = 2,  // unknown command or option, bad text, bad script line
-    PortFailure = 3, // the port could not be opened or was lost
+    PortFailure = 3, // the port or the transcript could not be opened, written or kept
 };
 
 inline ExitStatus worst(ExitStatus a, ExitStatus b) {

@@ -77,7 +77,7 @@ void CliToolsTest::helpAndVersion() {
     QCOMPARE(r.err, QString());
     if (args.contains(QStringLiteral("--help")))
         for (const char *status : {"  0  done", "  1  an expectation not met", "  2  usage error",
-                                   "  3  the port could not be opened"})
+                                   "  3  the port or the transcript could not be opened"})
             QVERIFY2(r.out.contains(QLatin1String(status)), status);
 }
 
