@@ -46,12 +46,14 @@ stop_rooted() {
   local pids
   pids=$(rooted_pids)
   [[ -n "$pids" ]] || return 0
+  # shellcheck disable=SC2086 # one word per pid
   kill -TERM $pids 2>/dev/null
   for _ in $(seq 50); do
     [[ -n "$(rooted_pids)" ]] || return 0
     sleep 0.1
   done
   pids=$(rooted_pids)
+  # shellcheck disable=SC2086 # one word per pid
   [[ -n "$pids" ]] && kill -KILL $pids 2>/dev/null
   sleep 0.2
 }
@@ -72,7 +74,7 @@ cleanup() {
     done < <(our_mounts)
     left=$(our_mounts)
     if [[ -n "$left" ]]; then
-      say "FAIL: still mounted, so $work stays: $(echo $left)"
+      say "FAIL: still mounted, so $work stays: ${left//$'\n'/, }"
       status=1
     else
       rm -rf --one-file-system "$work"
@@ -81,7 +83,7 @@ cleanup() {
   if ((${#timings[@]})); then
     say "timings: ${timings[*]}"
   fi
-  ((status == 0)) && say "passed in $((SECONDS - clock)) s" || say "failed after $((SECONDS - clock)) s"
+  if ((status == 0)); then say "passed in $((SECONDS - clock)) s"; else say "failed after $((SECONDS - clock)) s"; fi
   exit "$status"
 }
 trap cleanup EXIT
@@ -180,8 +182,10 @@ if [[ ! -s "$tarball" || -n "$(find "$tarball" -mtime +30)" ]]; then
   say "making the minbase root once for this machine, from $mirror"
   run_logged "$work/debootstrap.log" debootstrap --variant=minbase bookworm "$work/boot" "$mirror" ||
     step_failed "debootstrap --variant=minbase bookworm" "$work/debootstrap.log"
+  # Its own .deb files would only lie under the bound archive folder.
+  rm -f "$work/boot/var/cache/apt/archives/"*.deb
   tar -C "$work/boot" --numeric-owner -czf "$tarball.part" . && mv "$tarball.part" "$tarball"
-  rm -rf --one-file-system "$work/boot"
+  rm -rf --one-file-system "${work:?}/boot"
   lap debootstrap
 fi
 mkdir "$root"
@@ -254,14 +258,14 @@ exe_pid() { # program inside the root: the pid running it
   done
   return 1
 }
-console="" sim=""
+console=""
 for _ in $(seq 1200); do
   console=$(exe_pid "$clone/build/app/tqm810-console") && break
   kill -0 "$runner" 2>/dev/null || step_failed "xvfb-run -a $run_command" "$work/run.log"
   sleep 0.1
 done
 [[ -n "$console" ]] || step_failed "xvfb-run -a $run_command (no console within 120 s)" "$work/run.log"
-sim=$(exe_pid "$clone/build/sim/tqm810-sim") || fail "the run command started no simulator"
+exe_pid "$clone/build/sim/tqm810-sim" >/dev/null || fail "the run command started no simulator"
 environ() { tr '\0' '\n' <"/proc/$console/environ" | sed -n "s/^$1=//p"; }
 display=$(environ DISPLAY)
 xauthority=$(environ XAUTHORITY)
@@ -301,7 +305,7 @@ for _ in $(seq 100); do
   sleep 0.1
 done
 left=$(for p in $(rooted_pids); do echo "$p $(tr '\0' ' ' <"/proc/$p/cmdline" 2>/dev/null)"; done)
-[[ -z "$left" ]] || fail "still running 10 s after a TERM to '$run_command': $(echo $left)"
+[[ -z "$left" ]] || fail "still running 10 s after a TERM to '$run_command': ${left//$'\n'/; }"
 wait "$runner" 2>/dev/null || true
 helper=""
 [[ ! -e "$root$config" ]] || fail "the private ports folder $config is still there"
