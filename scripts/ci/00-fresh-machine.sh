@@ -100,13 +100,15 @@ lap() { # name: the time since the last lap
 first_error() { # log
   local line
   line=$(awk '
-    found && /^  / { sub(/^ +/, ""); if ($0 != "") msg = msg " " $0; next }
+    found && /^(  |[ \t]*$)/ { sub(/^[ \t]+/, ""); if ($0 != "") msg = msg " " $0; next }
     found { exit }
     /^CMake Error/ { msg = $0; found = 1; next }
     /^E: |[Ee]rror[: ]|FAIL|[Ff]ailed|[Nn]o such|[Cc]annot |not found|Timeout/ { msg = $0; exit }
     END { print msg }' "$1")
   [[ -n "$line" ]] || line=$(grep -v '^[[:space:]]*$' "$1" | tail -n 1)
-  echo "${line:0:400}"
+  line=$(tr -s ' ' <<<"$line")
+  ((${#line} <= 500)) || line="${line:0:500}…"
+  echo "$line"
 }
 step_failed() { # name log
   say "the last lines of $1:"
