@@ -239,11 +239,11 @@ run_logged "$work/test.stamped" test_step || {
   cut -d' ' -f2- "$work/test.stamped" >"$work/test.log"
   step_failed "$test_command" "$work/test.log"
 }
-# Set-up and configuring end where the build prints its first step; the build where ctest starts.
+# Set-up and configuring end where the build prints its first step; ctest gives its own time.
 timings+=("$(awk -v t0="$test_start" -v end="$(printf '%(%s)T' -1)" '
   !b && $2 ~ /^\[[0-9]+\/[0-9]+\]/ { b = $1 }
-  !c && $2 == "Test" && $3 == "project" { c = $1 }
-  END { if (b && c) printf "set-up %d s, build %d s, tests %d s,", b - t0, c - b, end - c }' \
+  /Total Test time \(real\)/ { t = $(NF - 1) }
+  END { if (b && t) printf "set-up %d s, build %d s, tests %d s,", b - t0, end - b - t, t }' \
   "$work/test.stamped")")
 say "$(grep -E 'tests passed|tests failed' "$work/test.stamped" | cut -d' ' -f2-)"
 lap "test command"
@@ -268,6 +268,7 @@ for _ in $(seq 1200); do
 done
 [[ -n "$console" ]] || step_failed "xvfb-run -a $run_command (no console within 120 s)" "$work/run.log"
 exe_pid "$clone/build/sim/tqm810-sim" >/dev/null || fail "the run command started no simulator"
+lap "run command until the console runs"
 environ() { tr '\0' '\n' <"/proc/$console/environ" | sed -n "s/^$1=//p"; }
 display=$(environ DISPLAY)
 xauthority=$(environ XAUTHORITY)
@@ -311,5 +312,5 @@ left=$(for p in $(rooted_pids); do echo "$p $(tr '\0' ' ' <"/proc/$p/cmdline" 2>
 wait "$runner" 2>/dev/null || true
 helper=""
 [[ ! -e "$root$config" ]] || fail "the private ports folder $config is still there"
-lap "run-command smoke"
+lap "window, COM1 and stop"
 say "the window mapped, COM1 was the simulator, and a TERM ended everything"
