@@ -174,6 +174,10 @@ if ! command -v debootstrap >/dev/null; then
   apt-get install -y -qq --no-install-recommends debootstrap >/dev/null
 fi
 mkdir -p "$cache" "$archives/partial"
+# One run at a time per cache: they would share the tarball and apt's lock on the archive folder.
+exec 9>"$cache/lock"
+flock -n 9 || { say "waiting for another run that holds $cache"; flock -w 3600 9; } ||
+  fail "another run has held $cache for an hour"
 work=$(mktemp -d /var/tmp/tqm810-fresh.XXXXXX)
 root="$work/root"
 
@@ -186,7 +190,8 @@ if [[ ! -s "$tarball" || -n "$(find "$tarball" -mtime +30)" ]]; then
     step_failed "debootstrap --variant=minbase bookworm" "$work/debootstrap.log"
   # Its own .deb files would only lie under the bound archive folder.
   rm -f "$work/boot/var/cache/apt/archives/"*.deb
-  tar -C "$work/boot" --numeric-owner -czf "$tarball.part" . && mv "$tarball.part" "$tarball"
+  tar -C "$work/boot" --numeric-owner -czf "$tarball.part" .
+  mv "$tarball.part" "$tarball"
   rm -rf --one-file-system "${work:?}/boot"
   lap debootstrap
 fi
