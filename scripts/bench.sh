@@ -35,8 +35,8 @@ say() { echo "bench: $*" >&2; }
 
 # --- what it needs -----------------------------------------------------------------------------
 bash "$here/scripts/setup.sh"
-# The peer, the X tools that drive it, and the benchmark library.
-bench_packages=(cutecom xdotool xvfb libxtst6 libbenchmark-dev)
+# The peer and the X tools that drive it; set-up brings the benchmark library.
+bench_packages=(cutecom xdotool xvfb libxtst6)
 missing=()
 for p in "${bench_packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
