@@ -65,9 +65,15 @@ cleanup() {
   local status=$? m left
   set +e
   trap - INT TERM
-  [[ -n "$helper" ]] && { kill -TERM "$helper" 2>/dev/null; wait "$helper" 2>/dev/null; }
+  [[ -n "$helper" ]] && kill -TERM "$helper" 2>/dev/null
+  # What runs in the root goes first: the helper may be waiting for it.
+  [[ -n "$work" ]] && stop_rooted
+  if [[ -n "$helper" ]]; then
+    for _ in $(seq 100); do kill -0 "$helper" 2>/dev/null || break; sleep 0.1; done
+    kill -KILL "$helper" 2>/dev/null
+    wait "$helper" 2>/dev/null
+  fi
   if [[ -n "$work" ]]; then
-    stop_rooted
     while read -r m; do
       [[ -n "$m" ]] || continue
       umount "$m" 2>/dev/null || umount -l "$m" || say "could not unmount $m"
