@@ -43,8 +43,8 @@ say() { echo "bench: $*" >&2; }
 
 # --- what it needs -----------------------------------------------------------------------------
 bash "$here/scripts/setup.sh"
-# The peer, the X tools that drive it, and the benchmark library.
-bench_packages=(cutecom xdotool xvfb libxtst6 libbenchmark-dev)
+# The peer and the X tools that drive it; set-up brings the benchmark library.
+bench_packages=(cutecom xdotool xvfb libxtst6)
 ((a11y)) && bench_packages+=(dbus at-spi2-core)
 missing=()
 for p in "${bench_packages[@]}"; do
@@ -170,17 +170,25 @@ maximum() { sort -g | tail -1; }
 
 bytes=$((mib * 1048576))
 
-# --- the console under a flood ------------------------------------------------------------------
-console_flood() { # dir -> appends "cpu_ms_per_mib p99_ms max_ms shown_ok x_cpu_ms" to $1/../console.flood
-  local dir=$1 pid expect_chars expect_fnv
+# The console on a fresh line as COM1, with a private world and a report file, until it has shown
+# its window and opened the line; its pid in $console_pid.
+console_start() { # dir
+  local dir=$1
   local ports="$dir/config/tqm810-console/ports"
   mkdir -p "$ports"
   line_start "$ports/com1"
   env $(private_env "$dir") TQM810_BENCH_REPORT="$dir/report" "$console" 2>"$dir/stderr" &
-  pid=$!
-  started+=("$pid")
-  line_ask open "$pid"
+  console_pid=$!
+  started+=("$console_pid")
+  line_ask open "$console_pid"
   wait_for_line "$dir/report" '^report 0 shown'
+}
+
+# --- the console under a flood ------------------------------------------------------------------
+console_flood() { # dir -> appends "cpu_ms_per_mib p99_ms max_ms shown_ok x_cpu_ms" to $1/../console.flood
+  local dir=$1 pid expect_chars expect_fnv
+  console_start "$dir"
+  pid=$console_pid
   line_ask flood "$bytes" "$pid" "$xvfb_pid" 1
   read -r _ expect_chars expect_fnv <<<"$reply"
   line_next
@@ -282,14 +290,8 @@ startups() { # dir
 # --- click to the first byte at the far end -------------------------------------------------------
 clicks() { # dir
   local dir=$1 pid x y end
-  local ports="$dir/config/tqm810-console/ports"
-  mkdir -p "$ports"
-  line_start "$ports/com1"
-  env $(private_env "$dir") TQM810_BENCH_REPORT="$dir/report" "$console" 2>"$dir/stderr" &
-  pid=$!
-  started+=("$pid")
-  line_ask open "$pid"
-  wait_for_line "$dir/report" '^report 0 shown'
+  console_start "$dir"
+  pid=$console_pid
   read -r _ _ x y < <(grep -m1 '^button cmd_version ' "$dir/report")
   echo "click $x $y 31 100" >&"${LINE[1]}"
   : >"$dir/far"

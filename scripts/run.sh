@@ -22,12 +22,21 @@ fi
 
 work=$(mktemp -d)
 sim_pid=""
+console_pid=""
+stop() { # pid: asks, then insists after 5 s
+  kill -TERM "$1" 2>/dev/null || return 0
+  for _ in $(seq 50); do kill -0 "$1" 2>/dev/null || break; sleep 0.1; done
+  kill -KILL "$1" 2>/dev/null || true
+  wait "$1" 2>/dev/null || true
+}
 cleanup() {
-  if [[ -n "$sim_pid" ]]; then kill "$sim_pid" 2>/dev/null || true; wait "$sim_pid" 2>/dev/null || true; fi
+  if [[ -n "$console_pid" ]]; then stop "$console_pid"; fi
+  if [[ -n "$sim_pid" ]]; then stop "$sim_pid"; fi
   rm -rf "$work"
 }
 trap cleanup EXIT
-trap 'exit 130' INT TERM
+trap 'exit 143' TERM
+trap 'exit 130' INT
 
 ports="$work/config/tqm810-console/ports"
 "$build/sim/tqm810-sim" --ports-dir "$ports" --com 1 &
@@ -39,4 +48,11 @@ for _ in $(seq 200); do
 done
 
 echo "run: COM1 is the SIMULATED TQM-810 (its lines below); for real ports: $0 --real" >&2
-XDG_CONFIG_HOME="$work/config" "$build/app/tqm810-console"
+# Waited for in the background: bash runs a trap only once a foreground child has returned, so a
+# TERM to this script would otherwise leave the console and the simulator running.
+XDG_CONFIG_HOME="$work/config" "$build/app/tqm810-console" &
+console_pid=$!
+status=0
+wait "$console_pid" || status=$?
+console_pid=""
+exit "$status"

@@ -7,6 +7,8 @@
 set -euo pipefail
 here=$(cd "$(dirname "$0")/../.." && pwd)
 build="${TQM_BUILD_DIR:-$here/build}"
+# shellcheck source=scripts/ci/lib/cleanup.sh
+source "$here/scripts/ci/lib/cleanup.sh"
 # Stage two exits with this when the accessibility bus itself cannot be had on this machine.
 no_bus=77
 
@@ -94,14 +96,7 @@ cleanup() {
   local status=$?
   # Each step must run even when an earlier one fails.
   set +e
-  if [[ -n "$runner" ]]; then
-    kill "$runner" 2>/dev/null
-    wait "$runner" 2>/dev/null
-  fi
-  if [[ -n "$sim" ]]; then
-    kill "$sim" 2>/dev/null
-    wait "$sim" 2>/dev/null
-  fi
+  stop_runner_and_sim
   rm -rf "$work"
   if ((status == 0)); then
     say "done in ${SECONDS} s"

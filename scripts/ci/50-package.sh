@@ -7,6 +7,8 @@
 set -euo pipefail
 here=$(cd "$(dirname "$0")/../.." && pwd)
 build="${TQM_BUILD_DIR:-$here/build}"
+# shellcheck source=scripts/ci/lib/cleanup.sh
+source "$here/scripts/ci/lib/cleanup.sh"
 title="TQM-810 DEMO PROGRAM"
 full_title="TQM-810 DEMO PROGRAM 2007년 9월11일"
 
@@ -118,14 +120,7 @@ cleanup() {
   local status=$?
   # Each step must run even when an earlier one fails.
   set +e
-  if [[ -n "$runner" ]]; then
-    kill "$runner" 2>/dev/null
-    wait "$runner" 2>/dev/null
-  fi
-  if [[ -n "$sim" ]]; then
-    kill "$sim" 2>/dev/null
-    wait "$sim" 2>/dev/null
-  fi
+  stop_runner_and_sim
   if $installed; then
     $SUDO apt-get remove -y -qq tqm810-console >/dev/null 2>&1 || say "could not remove the package"
   fi
