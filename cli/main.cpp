@@ -131,17 +131,24 @@ Args answerArgs(const QStringList &words, const QStringList &moreValued = {}) {
     return parseArgs(words, kPortOptions + kAnswerOptions + moreValued, {QStringLiteral("--hex")});
 }
 
+// Opens the line; false, with the cause on stderr as the console words it, when it cannot.
+bool openOrSay(Line &line) {
+    try {
+        line.open();
+        return true;
+    } catch (const Failure &failure) {
+        toStderr(failure.message());
+        return false;
+    }
+}
+
 // Sends each command's frames (made when it goes out, so a clock stamp is read then), prints
 // one line per answer, and checks the last one.
 ExitStatus exchangeAll(const PortChoice &choice, const AnswerRules &rules,
                        const std::function<QStringList(qsizetype)> &framesAt, qsizetype count) {
     Line line(choice);
-    try {
-        line.open();
-    } catch (const Failure &failure) {
-        toStderr(failure.message());
+    if (!openOrSay(line))
         return PortFailure;
-    }
     QString last;
     try {
         for (qsizetype k = 0; k < count; ++k) {
@@ -311,12 +318,8 @@ ExitStatus monitorCommand(const QStringList &words) {
     QObject::connect(&signalled, &QSocketNotifier::activated, qApp, [] { qApp->exit(Done); });
 
     Line line(choice);
-    try {
-        line.open();
-    } catch (const Failure &failure) {
-        toStderr(failure.message());
+    if (!openOrSay(line))
         return PortFailure;
-    }
     bool printed = false;
     QObject::connect(&line.port(), &SerialControl::OnComm, qApp, [&] {
         if (!line.port().portOpen())
