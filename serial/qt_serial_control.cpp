@@ -185,6 +185,9 @@ void QtSerialControl::onError(QSerialPort::SerialPortError error) {
         waiting = left;
     }
     dropLink(reason);
+}
+
+void QtSerialControl::awaitReturn() {
     reconnect_.start();
 }
 

@@ -32,6 +32,7 @@ protected:
     void writeBytes(const QByteArray &bytes) override;
     QByteArray readBytes(qint64 maxBytes) override;
     qint64 bytesWaiting() const override;
+    void awaitReturn() override;
 
 private:
     void deliverWaiting();

@@ -24,6 +24,7 @@ private slots:
     void absentAndDanglingPorts();
     void readsAreBounded();
     void farEndHangsUp();
+    void retryRunsWhileLossIsHandled();
 };
 
 static void openDefault(SerialControl &port, int com) {
@@ -178,6 +179,29 @@ void QtSerialControlTest::farEndHangsUp() {
     QSignalSpy back(&port, &SerialControl::linkRestored);
     QVERIFY(back.wait(5000));
     QVERIFY(port.portOpen());
+    port.output(QStringLiteral("\x1b+R"));
+    QCOMPARE(again.read(3).toHex(' '), QByteArray("1b 2b 52"));
+}
+
+void QtSerialControlTest::retryRunsWhileLossIsHandled() {
+    // Catches a retry that starts only once everyone has heard of the loss: a listener that
+    // keeps the event loop busy (a report nobody closes) would keep the device out for good.
+    auto far = std::make_unique<PtyPair>();
+    PortsDir dir;
+    dir.link(1, far->slavePath());
+    QtSerialControl port{PortMap(dir.path())};
+    openDefault(port, 1);
+    PtyPair again;
+    bool reopenedWithin = false;
+    connect(&port, &SerialControl::linkLost, &port, [&] {
+        dir.link(1, again.slavePath()); // back before the listener is done
+        reopenedWithin = QTest::qWaitFor([&port] { return port.portOpen(); }, 5000);
+    });
+    far.reset();
+    dir.unlink(1);
+    QSignalSpy lost(&port, &SerialControl::linkLost);
+    QVERIFY(lost.wait(5000));
+    QVERIFY(reopenedWithin);
     port.output(QStringLiteral("\x1b+R"));
     QCOMPARE(again.read(3).toHex(' '), QByteArray("1b 2b 52"));
 }
