@@ -311,14 +311,24 @@ void WindowEventsTest::switchToPortInUse() {
 }
 
 void WindowEventsTest::switchFails_data() {
+    // Catches a failed switch that leaves the new port open (it would stay on that port instead
+    // of falling back) or that skips closing the old one.
     QTest::addColumn<int>("n");
-    QTest::newRow("absent COM2") << 2;
-    QTest::newRow("held COM5") << 5;
-    QTest::newRow("absent COM8") << 8;
+    QTest::addColumn<bool>("opensFirst"); // the port opens, then its modem lines fail
+    QTest::addColumn<QStringList>("deviceLog");
+    QTest::newRow("absent COM2") << 2 << false << QStringList{"close", "open 1"};
+    QTest::newRow("held COM5") << 5 << false << QStringList{"close", "open 1"};
+    QTest::newRow("absent COM8") << 8 << false << QStringList{"close", "open 1"};
+    QTest::newRow("COM4 opens, DTR fails")
+        << 4 << true << QStringList{"close", "open 4", "close", "open 1"};
+    QTest::newRow("COM7 opens, DTR fails")
+        << 7 << true << QStringList{"close", "open 7", "close", "open 1"};
 }
 
 void WindowEventsTest::switchFails() {
     QFETCH(int, n);
+    QFETCH(bool, opensFirst);
+    QFETCH(QStringList, deviceLog);
     FakeWindow w;
     MessageCatcher catcher;
     QVERIFY(w.loadAndShow());
@@ -326,8 +336,13 @@ void WindowEventsTest::switchFails() {
     click(*w, "chkdtr"); // off before the failed switch
     click(*w, "chkrts");
     QVERIFY(!w.port.lineDtr && !w.port.lineRts);
-    w.port.failingPorts = {n};
+    if (opensFirst)
+        w.port.failLinesOnPorts = {n};
+    else
+        w.port.failingPorts = {n};
+    w.port.deviceLog.clear();
     click(*w, QStringLiteral("Optcom%1").arg(n));
+    QCOMPARE(w.port.deviceLog, deviceLog);
     QCOMPARE(catcher.messages.size(), 1);
     QCOMPARE(catcher.messages[0].text, QStringLiteral("존제 하지 않는 통신포트 입니다."));
     QCOMPARE(catcher.messages[0].buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
