@@ -20,6 +20,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScopedValueRollback>
 #include <QShortcut>
 #include <QTimer>
 #include <QToolTip>
@@ -48,6 +49,9 @@ MainWindow::MainWindow(SerialControl &port, const Clock &clock, QWidget *parent)
     , clock_(clock) {
     setObjectName(QStringLiteral("main"));
     setWindowTitle(caption(kWindowCaption));
+    waitingTimer_.setSingleShot(true);
+    waitingTimer_.setInterval(0);
+    connect(&waitingTimer_, &QTimer::timeout, this, &MainWindow::reportWaitingFailures);
     setFixedSize(twipsToPixels(kClientWidthTwips), twipsToPixels(kClientHeightTwips));
     buildControls();
     bindEvents();
@@ -155,18 +159,100 @@ bool MainWindow::eventFilter(QObject *watched, QEvent *event) {
     return QWidget::eventFilter(watched, event);
 }
 
-void MainWindow::runEvent(const QString &routine, const std::function<void()> &run) {
+void MainWindow::runEvent(const QString &routine, const std::function<void()> &run, Answer answer) {
     emit routineRan(routine);
     try {
         run();
     } catch (const Failure &failure) {
-        report_failure(failure.message());
+        if (answer == Answer::Now)
+            report_failure(failure.message());
+        else
+            reportAfterTheEvent(failure.message());
     }
 }
 
 void MainWindow::report_failure(const QString &cause) {
     QMessageBox box(QMessageBox::Warning, windowTitle(), cause, QMessageBox::Ok, this);
     box.exec();
+}
+
+void MainWindow::reportAfterTheEvent(const QString &cause) {
+    waitingFailures_ << cause;
+    // Failures that come while one is waiting or on screen go into the next box: one box at a
+    // time however many failures there are.
+    if (waitingFailures_.size() == 1 && !reportingWaiting_)
+        waitingTimer_.start();
+}
+
+void MainWindow::reportWaitingFailures() {
+    const QScopedValueRollback busy(reportingWaiting_, true);
+    while (!waitingFailures_.isEmpty()) {
+        QStringList causes;
+        QList<int> times;
+        for (const QString &cause : std::as_const(waitingFailures_)) {
+            const qsizetype seen = causes.indexOf(cause);
+            if (seen < 0) {
+                causes << cause;
+                times << 1;
+            } else {
+                ++times[seen];
+            }
+        }
+        waitingFailures_.clear();
+        for (qsizetype i = 0; i < causes.size(); ++i)
+            if (times[i] > 1)
+                causes[i] += QStringLiteral(" (%1 times)").arg(times[i]);
+        report_failure(causes.join(QLatin1Char('\n')));
+    }
+}
+
+void MainWindow::reportLoss(const QString &reason) {
+    const QString at = clock_.longTimeText(clock_.now().time());
+    const int port = mscom1.commPort();
+    LossReport &report = lossReports_[port];
+    if (!report.box || !report.box->isVisible())
+        report = LossReport{nullptr, {}, at, {}, {}, 0};
+    report.reason = reason;
+    report.away = at;
+    report.back.clear();
+    ++report.losses;
+    showLossReport(port);
+}
+
+void MainWindow::reportReturn() {
+    const auto found = lossReports_.find(mscom1.commPort());
+    if (found == lossReports_.end() || !found->second.box || !found->second.box->isVisible())
+        return; // the operator has seen the loss and closed its report
+    found->second.back = clock_.longTimeText(clock_.now().time());
+    showLossReport(found->first);
+}
+
+// Modeless: the operator may be away, and neither the window nor the link waits for them.
+void MainWindow::showLossReport(int port) {
+    LossReport &report = lossReports_[port];
+    QString text = report.reason + QLatin1Char('\n');
+    if (report.back.isEmpty())
+        text += QStringLiteral("The device went away at %1. The link reopens by itself when the "
+                               "device is back.")
+                    .arg(report.away);
+    else
+        text += QStringLiteral("The device went away at %1 and came back at %2. The link is open "
+                               "again.")
+                    .arg(report.away, report.back);
+    if (report.losses > 1)
+        text += QStringLiteral("\n%1 losses since %2.").arg(report.losses).arg(report.since);
+    if (!report.box) {
+        report.box =
+            new QMessageBox(QMessageBox::Warning, windowTitle(), text, QMessageBox::Ok, this);
+        report.box->setAttribute(Qt::WA_DeleteOnClose);
+        // OK only hides a dialog; the box goes with its answer, so none piles up hidden.
+        connect(report.box, &QDialog::finished, report.box, &QObject::deleteLater);
+        report.box->setModal(false);
+        report.box->show();
+    } else {
+        report.box->setText(text);
+    }
+    report.box->setIcon(report.back.isEmpty() ? QMessageBox::Warning : QMessageBox::Information);
 }
 
 // An option's Click runs when it becomes selected, by the operator or by a routine, and again
@@ -189,12 +275,12 @@ void MainWindow::bindOption(QRadioButton *option, const QString &routine,
 }
 
 void MainWindow::bindEvents() {
-    connect(&mscom1, &SerialControl::OnComm, this,
-            [this] { runEvent(QStringLiteral("mscom1_OnComm"), [this] { mscom1_OnComm(); }); });
-    connect(&mscom1, &SerialControl::linkLost, this, [this](const QString &reason) {
-        report_failure(reason +
-                       QStringLiteral("\nThe link reopens by itself when the device is back."));
+    connect(&mscom1, &SerialControl::OnComm, this, [this] {
+        runEvent(
+            QStringLiteral("mscom1_OnComm"), [this] { mscom1_OnComm(); }, Answer::AfterTheEvent);
     });
+    connect(&mscom1, &SerialControl::linkLost, this, &MainWindow::reportLoss);
+    connect(&mscom1, &SerialControl::linkRestored, this, &MainWindow::reportReturn);
     connect(chkdtr, &QCheckBox::toggled, this,
             [this] { runEvent(QStringLiteral("chkdtr_Click"), [this] { chkdtr_Click(); }); });
     connect(chkrts, &QCheckBox::toggled, this,
@@ -327,6 +413,10 @@ void MainWindow::Form_Unload() {
 
 void MainWindow::closeEvent(QCloseEvent *event) {
     runEvent(QStringLiteral("Form_Unload"), [this] { Form_Unload(); });
+    // A loss report is about this window's link; it does not outlive the window on screen.
+    for (auto &[port, report] : lossReports_)
+        if (report.box)
+            report.box->close();
     event->accept();
 }
 

@@ -5,14 +5,19 @@
 #include "commands/command_table.h"
 #include "serial/serial_control.h"
 
+#include <QPointer>
+#include <QStringList>
+#include <QTimer>
 #include <QWidget>
 #include <array>
 #include <functional>
+#include <map>
 
 class QAbstractButton;
 class QCheckBox;
 class QLabel;
 class QListWidget;
+class QMessageBox;
 class QRadioButton;
 
 namespace tqm {
@@ -65,13 +70,36 @@ private:
     void buildControls();
     void bindEvents();
     void bindOption(QRadioButton *option, const QString &routine, const std::function<void()> &run);
+    // A failure of what the operator just did is answered at once; one inside the serial layer's
+    // receive event waits until that event is over, so no report's event loop runs inside it.
+    enum class Answer { Now, AfterTheEvent };
     // One event: runs the routine; a failure ends it at the failing step and is reported.
-    void runEvent(const QString &routine, const std::function<void()> &run);
+    void runEvent(const QString &routine, const std::function<void()> &run,
+                  Answer answer = Answer::Now);
     void report_failure(const QString &cause);
+    void reportAfterTheEvent(const QString &cause);
+    void reportWaitingFailures();
+    // The loss report: one modeless box per port, kept up to date while it is on screen.
+    void reportLoss(const QString &reason);
+    void reportReturn();
+    void showLossReport(int port);
 
     SerialControl &mscom1;
     const Clock &clock_;
     Transcript *transcript_ = nullptr;
+
+    struct LossReport {
+        QPointer<QMessageBox> box; // null once the operator has closed it
+        QString reason;            // the latest loss's
+        QString since;             // the first loss's time while this box is up
+        QString away;
+        QString back; // empty while the device is away
+        int losses = 0;
+    };
+    std::map<int, LossReport> lossReports_;
+    QStringList waitingFailures_;
+    QTimer waitingTimer_; // zero-interval, single shot: the next turn of the event loop
+    bool reportingWaiting_ = false;
 
     QLabel *Label = nullptr;
     ReceiveBox *txtrecv = nullptr;

@@ -2,10 +2,11 @@
 # Measures the console side by side with CuteCom, a Qt serial terminal in everyday use, on
 # pseudo-terminals under a private X server, and prints one table per run: CPU per MiB of a
 # flood, nothing lost, event-loop stalls, start-up, click to first byte, and the receive box's
-# append cost. --soak runs console and simulator against each other for a long while.
+# append cost. --soak runs console and simulator against each other for a long while; --flap N
+# takes COM1's device away and back N times with nobody at the desk, instead of the tables.
 #
 #   scripts/bench.sh [--runs N] [--reps N] [--mib N] [--soak] [--soak-minutes M] [--soak-only]
-#                    [--no-peer] [--a11y]
+#                    [--no-peer] [--a11y] [--flap N]
 #
 # --no-peer floods the console alone; --a11y runs the programs with Qt's accessibility on and an
 # AT-SPI bus of the run's own, as under a screen reader.
@@ -21,6 +22,7 @@ reps=3       # fresh processes per figure and table; a table shows their medians
 mib=1        # flood size
 soak=0
 soak_minutes=10
+flap=0       # losses and returns of the device
 table=1
 peer=1
 a11y=0
@@ -34,6 +36,7 @@ while (($#)); do
     --soak-only) soak=1; table=0; shift ;;
     --no-peer) peer=0; shift ;;
     --a11y) a11y=1; shift ;;
+    --flap) flap=$2; table=0; shift 2 ;;
     -h|--help) sed -n '2,14p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
     *) echo "bench: unknown option $1 (see --help)" >&2; exit 2 ;;
   esac
@@ -456,9 +459,64 @@ soak_run() {
   grep -c . "$dir/sim.err" >/dev/null && { echo "simulator complaints:"; head -5 "$dir/sim.err"; } || true
 }
 
+# --- a device that keeps going away and coming back ------------------------------------------
+flap_reports() { # visible windows with the console's title, less the console's own
+  local n
+  n=$(xdotool search --onlyvisible --name '^TQM-810' 2>/dev/null | wc -l)
+  echo $((n - 1))
+}
+
+flap_run() {
+  local dir="$work/flap" pid cycle taken=0 x y report_wid got
+  local ports="$dir/config/tqm810-console/ports"
+  console_start "$dir"
+  pid=$console_pid
+  say "flap: $flap losses and returns of COM1, nobody at the desk"
+  echo "cycle console_rss_kb console_fds reports_open" >"$dir/samples"
+  echo "0 $(proc_rss "$pid") $(proc_fds "$pid") $(flap_reports)" >>"$dir/samples"
+  for cycle in $(seq "$flap"); do
+    line_stop # the device goes, and its link with it
+    line_start "$ports/com1"
+    # Taken back within a few retries, or it never will be.
+    line_ask open "$pid" 5000 || break
+    taken=$cycle
+    if ((cycle % 10 == 0 || cycle == 1)); then
+      echo "$cycle $(proc_rss "$pid") $(proc_fds "$pid") $(flap_reports)" >>"$dir/samples"
+    fi
+  done
+  local alive=yes reports after_ok=""
+  kill -0 "$pid" 2>/dev/null || alive=no
+  reports=$(flap_reports)
+  # The operator comes back: OK on the report, then a command to the device.
+  report_wid=$(xdotool search --onlyvisible --name '^TQM-810' 2>/dev/null | while read -r w; do
+    [[ $(xdotool getwindowgeometry "$w" | sed -n 's/.*Geometry: \([0-9]*\)x.*/\1/p') -lt 700 ]] &&
+      echo "$w"
+  done | head -1)
+  if [[ -n "$report_wid" ]]; then
+    xdotool windowfocus --sync "$report_wid" key Return 2>/dev/null || true
+    for _ in $(seq 40); do (($(flap_reports) == 0)) && break; sleep 0.05; done
+  fi
+  after_ok=$(flap_reports)
+  read -r _ _ x y < <(grep -m1 '^button cmd_version ' "$dir/report")
+  echo "click $x $y 1 100" >&"${LINE[1]}"
+  got=none
+  while line_next && [[ "$reply" != clicked ]]; do got=$(cut -d' ' -f3 <<<"$reply"); done
+  stop_pid "$pid"
+  line_stop
+  echo
+  echo "Flap: $taken of $flap returns taken back, $(nproc) cores; console alive: $alive;" \
+    "loss reports open at the end: $reports, after OK: $after_ok"
+  echo "command after OK reached the device: $([[ "$got" != none ]] && echo yes || echo NO)"
+  column -t "$dir/samples"
+  awk 'NR == 2 { r0 = $2; f0 = $3 } NR == 3 { r1 = $2; f1 = $3 } NR > 2 { r = $2; f = $3 }
+       END { printf "console RSS %+d kB from start (%+d kB after the first cycle), fds %+d (%+d after the first cycle)\n",
+                    r - r0, r - r1, f - f0, f - f1 }' "$dir/samples"
+}
+
 if ((table)); then
   for run in $(seq "$runs"); do
     if ((peer)); then table_run "$run"; else flood_only_run "$run"; fi
   done
 fi
 if ((soak)); then soak_run; fi
+if ((flap)); then flap_run; fi

@@ -140,7 +140,7 @@ void QtSerialControl::writeBytes(const QByteArray &bytes) {
 }
 
 QByteArray QtSerialControl::readBytes(qint64 maxBytes) {
-    const QByteArray batch =
+    QByteArray batch =
         port_.read(maxBytes > 0 ? std::min(maxBytes, receiveBufferSize) : receiveBufferSize);
     // Read outside a receive event: what is left still comes with an event of its own.
     if (!delivering_ && !redeliveryDue_ && port_.bytesAvailable() > 0) {
@@ -192,6 +192,9 @@ void QtSerialControl::onError(QSerialPort::SerialPortError error) {
         waiting = left;
     }
     dropLink(reason);
+}
+
+void QtSerialControl::awaitReturn() {
     reconnect_.start();
 }
 

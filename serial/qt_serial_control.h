@@ -33,6 +33,7 @@ protected:
     QByteArray readBytes(qint64 maxBytes) override;
     qint64 bytesWaiting() const override;
     void discardWaiting() override;
+    void awaitReturn() override;
 
 private:
     void deliverWaiting();

@@ -188,6 +188,7 @@ void SerialControl::dropLink(const QString &reason) {
     open_ = false;
     lost_ = true;
     closeDevice();
+    awaitReturn();
     emit linkLost(reason);
 }
 

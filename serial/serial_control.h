@@ -97,6 +97,10 @@ protected:
     virtual void discardWaiting();
     // Every property write, for the fake's record of what happened in which order.
     virtual void traced(const QString &) {}
+    // A link was just lost and the port closed, before anyone hears of it: whatever the
+    // listeners do (a report the operator has to close), watching for the device's return must
+    // already be under way.
+    virtual void awaitReturn() {}
 
     // For implementations: new bytes are in the receive buffer.
     void dataArrived();

@@ -54,6 +54,9 @@ private slots:
     void enterLeavesOptionsAndBoxesAlone();
     void clockUnderArabicDesktop();
     void deviceLostReported();
+    void lossReportKeptUpToDate_data();
+    void lossReportKeptUpToDate();
+    void receiveFailureReportedAfterTheEvent();
 
 private:
     void click(MainWindow &w, const QString &control);
@@ -311,14 +314,24 @@ void WindowEventsTest::switchToPortInUse() {
 }
 
 void WindowEventsTest::switchFails_data() {
+    // Catches a failed switch that leaves the new port open (it would stay on that port instead
+    // of falling back) or that skips closing the old one.
     QTest::addColumn<int>("n");
-    QTest::newRow("absent COM2") << 2;
-    QTest::newRow("held COM5") << 5;
-    QTest::newRow("absent COM8") << 8;
+    QTest::addColumn<bool>("opensFirst"); // the port opens, then its modem lines fail
+    QTest::addColumn<QStringList>("deviceLog");
+    QTest::newRow("absent COM2") << 2 << false << QStringList{"close", "open 1"};
+    QTest::newRow("held COM5") << 5 << false << QStringList{"close", "open 1"};
+    QTest::newRow("absent COM8") << 8 << false << QStringList{"close", "open 1"};
+    QTest::newRow("COM4 opens, DTR fails")
+        << 4 << true << QStringList{"close", "open 4", "close", "open 1"};
+    QTest::newRow("COM7 opens, DTR fails")
+        << 7 << true << QStringList{"close", "open 7", "close", "open 1"};
 }
 
 void WindowEventsTest::switchFails() {
     QFETCH(int, n);
+    QFETCH(bool, opensFirst);
+    QFETCH(QStringList, deviceLog);
     FakeWindow w;
     MessageCatcher catcher;
     QVERIFY(w.loadAndShow());
@@ -326,8 +339,13 @@ void WindowEventsTest::switchFails() {
     click(*w, "chkdtr"); // off before the failed switch
     click(*w, "chkrts");
     QVERIFY(!w.port.lineDtr && !w.port.lineRts);
-    w.port.failingPorts = {n};
+    if (opensFirst)
+        w.port.failLinesOnPorts = {n};
+    else
+        w.port.failingPorts = {n};
+    w.port.deviceLog.clear();
     click(*w, QStringLiteral("Optcom%1").arg(n));
+    QCOMPARE(w.port.deviceLog, deviceLog);
     QCOMPARE(catcher.messages.size(), 1);
     QCOMPARE(catcher.messages[0].text, QStringLiteral("존제 하지 않는 통신포트 입니다."));
     QCOMPARE(catcher.messages[0].buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
@@ -417,14 +435,101 @@ void WindowEventsTest::deviceLostReported() {
     w->load();
     w.port.deliver("kept");
     w.port.loseDevice(QStringLiteral("COM1 (/dev/ttyUSB0): the device is gone"));
-    QCOMPARE(catcher.messages.size(), 1);
-    QVERIFY(catcher.messages[0].text.startsWith("COM1 (/dev/ttyUSB0): the device is gone"));
+    // Reported without a box to answer: the link's recovery never waits for the operator.
+    const QList<QMessageBox *> shown = modelessMessages();
+    QCOMPARE(shown.size(), 1);
+    QVERIFY2(shown[0]->text().startsWith("COM1 (/dev/ttyUSB0): the device is gone"),
+             qPrintable(shown[0]->text()));
+    QCOMPARE(QApplication::activeModalWidget(), nullptr);
     QCOMPARE(w->control<ReceiveBox>("txtrecv")->text(), QStringLiteral("kept"));
     w->control<QPushButton>("cmd_version")->click(); // refused, reported, no crash
-    QCOMPARE(catcher.messages.size(), 2);
+    QCOMPARE(catcher.messages.size(), 1);
+    QVERIFY2(catcher.messages[0].text.contains("not open"), qPrintable(catcher.messages[0].text));
     w.port.restoreDevice();
     w->control<QPushButton>("cmd_version")->click();
     QCOMPARE(w.port.handOvers, Frames({hex("1b2b23")}));
+}
+
+void WindowEventsTest::lossReportKeptUpToDate_data() {
+    // Catches a report per loss (they pile up while nobody is at the desk), a report that keeps
+    // saying the device is gone once it is back, and a miscount of the losses.
+    QTest::addColumn<QString>("events"); // L: the device goes away, B: it comes back
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("icon");
+    const QString gone =
+        QStringLiteral("COM1 (/dev/ttyUSB0): the device is gone (Resource error)\n");
+    QTest::newRow("gone") << "L"
+                          << gone + "The device went away at 13:58:40. The link reopens by itself "
+                                    "when the device is back."
+                          << int(QMessageBox::Warning);
+    QTest::newRow("back") << "LB"
+                          << gone + "The device went away at 13:58:40 and came back at 13:59:02. "
+                                    "The link is open again."
+                          << int(QMessageBox::Information);
+    QTest::newRow("gone a third time")
+        << "LBLBL"
+        << gone + "The device went away at 14:02:11. The link reopens by itself when the device "
+                  "is back.\n3 losses since 13:58:40."
+        << int(QMessageBox::Warning);
+    QTest::newRow("back a third time")
+        << "LBLBLB"
+        << gone + "The device went away at 14:02:11 and came back at 14:02:13. The link is open "
+                  "again.\n3 losses since 13:58:40."
+        << int(QMessageBox::Information);
+}
+
+void WindowEventsTest::lossReportKeptUpToDate() {
+    QFETCH(QString, events);
+    QFETCH(QString, text);
+    QFETCH(int, icon);
+    FakeSerialControl port;
+    const FixedClock clock({QDateTime(QDate(2024, 5, 2), QTime(13, 58, 40)),
+                            QDateTime(QDate(2024, 5, 2), QTime(13, 59, 2)),
+                            QDateTime(QDate(2024, 5, 2), QTime(14, 0, 0)),
+                            QDateTime(QDate(2024, 5, 2), QTime(14, 0, 5)),
+                            QDateTime(QDate(2024, 5, 2), QTime(14, 2, 11)),
+                            QDateTime(QDate(2024, 5, 2), QTime(14, 2, 13))},
+                           QLocale::c(), QStringLiteral("HH:mm:ss"));
+    MainWindow window(port, clock);
+    MessageCatcher catcher;
+    window.load();
+    for (QChar event : events) {
+        if (event == QLatin1Char('L'))
+            port.loseDevice(
+                QStringLiteral("COM1 (/dev/ttyUSB0): the device is gone (Resource error)"));
+        else
+            port.restoreDevice();
+    }
+    const QList<QMessageBox *> shown = modelessMessages();
+    QCOMPARE(shown.size(), 1);
+    QCOMPARE(shown[0]->text(), text);
+    QCOMPARE(int(shown[0]->icon()), icon);
+    QCOMPARE(shown[0]->windowTitle(), window.windowTitle());
+    QCOMPARE(shown[0]->standardButtons(), QMessageBox::StandardButtons(QMessageBox::Ok));
+    QCOMPARE(catcher.messages.size(), 0);
+    // Closed by the operator, it goes; the next loss opens a fresh one.
+    shown[0]->button(QMessageBox::Ok)->click();
+    QTRY_COMPARE(modelessMessages().size(), 0);
+    port.restoreDevice(); // when away: back while nobody is told
+    QCOMPARE(modelessMessages().size(), 0);
+    port.loseDevice(QStringLiteral("COM1 (/dev/ttyUSB0): the device is gone (Resource error)"));
+    QCOMPARE(modelessMessages().size(), 1);
+    QVERIFY2(!modelessMessages()[0]->text().contains("losses"),
+             qPrintable(modelessMessages()[0]->text()));
+}
+
+void WindowEventsTest::receiveFailureReportedAfterTheEvent() {
+    // Catches a failure of the receive event reported inside the serial layer's signal: the
+    // box's own event loop would run there, and the serial layer would wait for the operator.
+    FakeWindow w({1});
+    MessageCatcher catcher;
+    w->load();
+    catcher.messages.clear();
+    w.port.raise(SerialControl::comEvReceive); // the port is closed: reading fails
+    QCOMPARE(catcher.messages.size(), 0);
+    QTRY_COMPARE(catcher.messages.size(), 1);
+    QCOMPARE(catcher.messages[0].text, QStringLiteral("COM1: cannot read, the port is not open"));
+    QCOMPARE(catcher.messages[0].title, w->windowTitle());
 }
 
 void WindowEventsTest::keysClickFocusedButton_data() {

@@ -20,6 +20,18 @@ void FakeSerialControl::closeDevice() {
     deviceLog << QStringLiteral("close");
 }
 
+void FakeSerialControl::applyDtr(bool on) {
+    if (failLinesOnPorts.contains(commPort()))
+        throw Failure(QStringLiteral("COM%1: cannot set DTR: Input/output error").arg(commPort()));
+    lineDtr = on;
+}
+
+void FakeSerialControl::applyRts(bool on) {
+    if (failLinesOnPorts.contains(commPort()))
+        throw Failure(QStringLiteral("COM%1: cannot set RTS: Input/output error").arg(commPort()));
+    lineRts = on;
+}
+
 void FakeSerialControl::writeBytes(const QByteArray &bytes) {
     if (failWrites)
         throw Failure(QStringLiteral("COM%1: cannot send: write error").arg(commPort()));

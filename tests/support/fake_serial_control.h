@@ -18,6 +18,9 @@ public:
 
     // Ports that fail to open (absent, or held by another program).
     QSet<int> failingPorts;
+    // Ports that open but refuse their modem lines (an adapter that fails once in use): the
+    // failure comes with the port already open.
+    QSet<int> failLinesOnPorts;
     // When set, the next hand-overs fail (a write error on an open port).
     bool failWrites = false;
 
@@ -47,8 +50,8 @@ public:
 protected:
     void openDevice(int port, const LineSettings &line) override;
     void closeDevice() override;
-    void applyDtr(bool on) override { lineDtr = on; }
-    void applyRts(bool on) override { lineRts = on; }
+    void applyDtr(bool on) override;
+    void applyRts(bool on) override;
     void writeBytes(const QByteArray &bytes) override;
     QByteArray readBytes(qint64 maxBytes) override;
     qint64 bytesWaiting() const override { return rx_.size(); }

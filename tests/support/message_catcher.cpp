@@ -19,6 +19,15 @@ QStringList MessageCatcher::texts() const {
     return out;
 }
 
+QList<QMessageBox *> modelessMessages() {
+    QList<QMessageBox *> out;
+    for (QWidget *w : QApplication::topLevelWidgets())
+        if (auto *box = qobject_cast<QMessageBox *>(w))
+            if (box->isVisible() && box->windowModality() == Qt::NonModal)
+                out << box;
+    return out;
+}
+
 void MessageCatcher::poll() {
     auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
     if (!box || !box->isVisible())

@@ -15,6 +15,10 @@ struct CaughtMessage {
     QMessageBox::StandardButtons buttons;
 };
 
+// The message boxes on screen that leave the window usable behind them: nobody has to answer
+// them, and a MessageCatcher leaves them alone.
+QList<QMessageBox *> modelessMessages();
+
 class MessageCatcher : public QObject {
     Q_OBJECT
 public:
