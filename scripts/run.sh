@@ -1,9 +1,39 @@
 #!/usr/bin/env bash
 # Builds the console and starts it: by default against the simulated TQM-810 as COM1 in a private
 # ports directory (the user's own port map is never touched); with --real against real ports.
+#
+#   scripts/run.sh [--replies FILE | --real]
+#
+# --replies FILE  the simulator answers from this reply file (see sim/README.md)
+# --real          no simulator: COMn are the real ports
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 build="$here/build"
+
+usage_error() {
+  echo "run: $* (see --help)" >&2
+  exit 2
+}
+real=0
+sim_options=()
+while (($#)); do
+  case "$1" in
+    --real) real=1 ;;
+    --replies)
+      (($# >= 2)) || usage_error "--replies needs a FILE"
+      [[ -f "$2" && -r "$2" ]] || usage_error "--replies $2: no such readable file"
+      sim_options+=(--replies "$(realpath -- "$2")")
+      shift
+      ;;
+    -h|--help) sed -n '2,8p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    *) usage_error "unknown option $1" ;;
+  esac
+  shift
+done
+# A reply file is for the simulator, which --real does not start.
+if ((real && ${#sim_options[@]})); then
+  usage_error "--real and --replies cannot go together"
+fi
 
 bash "$here/scripts/setup.sh"
 cmake -S "$here" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
@@ -14,7 +44,7 @@ if [[ -z "${DISPLAY:-}" && -z "${WAYLAND_DISPLAY:-}" ]]; then
   exit 1
 fi
 
-if [[ "${1:-}" == "--real" ]]; then
+if ((real)); then
   echo "run: real ports: COMn is the link comN in \${XDG_CONFIG_HOME:-\$HOME/.config}/tqm810-console/ports/," >&2
   echo "     or /dev/ttyS{n-1} when that folder does not exist." >&2
   exec "$build/app/tqm810-console"
@@ -39,11 +69,18 @@ trap 'exit 143' TERM
 trap 'exit 130' INT
 
 ports="$work/config/tqm810-console/ports"
-"$build/sim/tqm810-sim" --ports-dir "$ports" --com 1 &
+"$build/sim/tqm810-sim" --ports-dir "$ports" --com 1 "${sim_options[@]}" &
 sim_pid=$!
 for _ in $(seq 200); do
   [[ -L "$ports/com1" ]] && break
-  kill -0 "$sim_pid" 2>/dev/null || { echo "run: the simulator did not start" >&2; exit 1; }
+  if ! kill -0 "$sim_pid" 2>/dev/null; then
+    # Its own status: 2 for a bad reply file, whose fault it has just named.
+    sim_status=0
+    wait "$sim_pid" || sim_status=$?
+    sim_pid=""
+    echo "run: the simulator did not start" >&2
+    exit $((sim_status ? sim_status : 1))
+  fi
   sleep 0.05
 done
 

@@ -9,8 +9,8 @@ here=$(cd "$(dirname "$0")/../.." && pwd)
 build="${TQM_BUILD_DIR:-$here/build}"
 # shellcheck source=scripts/ci/lib/cleanup.sh
 source "$here/scripts/ci/lib/cleanup.sh"
-# Stage two exits with this when the accessibility bus itself cannot be had on this machine.
-no_bus=77
+# shellcheck source=scripts/ci/lib/atspi.sh
+source "$here/scripts/ci/lib/atspi.sh"
 
 say() { echo "a11y: $*" >&2; }
 fail() {
@@ -24,40 +24,7 @@ if [[ "${1:-}" == "--in-session" ]]; then
   pids=()
   trap 'for p in "${pids[@]}"; do kill "$p" 2>/dev/null; done; wait; true' EXIT
 
-  # Waits until NAME has an owner on BUS (--session or --bus=ADDRESS), without starting anything.
-  owned() {
-    for _ in $(seq 100); do
-      dbus-send "$1" --print-reply=literal --dest=org.freedesktop.DBus /org/freedesktop/DBus \
-        org.freedesktop.DBus.NameHasOwner "string:$2" 2>/dev/null | grep -q true && return 0
-      sleep 0.1
-    done
-    return 1
-  }
-
-  /usr/libexec/at-spi-bus-launcher --launch-immediately >"$work/bus.log" 2>&1 &
-  pids+=($!)
-  if ! owned --session org.a11y.Bus; then
-    cat "$work/bus.log" >&2
-    say "at-spi-bus-launcher did not take its name on the session bus within 10 s"
-    exit $no_bus
-  fi
-  address=$(dbus-send --session --print-reply=literal --dest=org.a11y.Bus /org/a11y/bus \
-    org.a11y.Bus.GetAddress) || address=""
-  address=${address//[[:space:]]/}
-  if [[ -z "$address" ]]; then
-    cat "$work/bus.log" >&2
-    say "at-spi-bus-launcher gave no accessibility bus address"
-    exit $no_bus
-  fi
-
-  /usr/libexec/at-spi2-registryd >"$work/registry.log" 2>&1 &
-  pids+=($!)
-  if ! owned --bus="$address" org.a11y.atspi.Registry; then
-    cat "$work/registry.log" >&2
-    say "at-spi2-registryd did not take its name on the accessibility bus within 10 s"
-    exit $no_bus
-  fi
-  say "accessibility bus at $address, registry up"
+  start_atspi_bus "$work" || exit $?
 
   # Qt talks to the accessibility bus only when asked to; no desktop here asks for it.
   QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 "$build/app/tqm810-console" >"$work/console.log" 2>&1 &
@@ -71,19 +38,7 @@ if [[ "${1:-}" == "--in-session" ]]; then
   exit $status
 fi
 
-SUDO=""
-[[ $(id -u) -ne 0 ]] && SUDO="sudo"
-export DEBIAN_FRONTEND=noninteractive
-needed=(dbus at-spi2-core python3-pyatspi gir1.2-atspi-2.0 xvfb xauth)
-missing=()
-for p in "${needed[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-if ((${#missing[@]})); then
-  say "installing ${missing[*]}"
-  $SUDO apt-get update -qq >/dev/null
-  $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
-fi
+install_atspi_packages
 
 [[ -f "$build/build.ninja" ]] ||
   cmake -S "$here" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
