@@ -23,8 +23,8 @@ namespace tqm {
 namespace {
 
 constexpr int margin = 2; // pixels between the frame and the text
-// At 96 dpi this gives 13-pixel lines: four of them fill the 65-pixel box with a little air.
-constexpr int pointSize = 10;
+// At 96 dpi this gives 14-pixel lines: four of them fill the 65-pixel box.
+constexpr int pointSize = 9;
 
 // Assistive technology reads the box as read-only text whose value is everything received.
 class ReceiveBoxAccessible : public QAccessibleWidget {
@@ -53,11 +53,6 @@ QAccessibleInterface *accessibleFactory(const QString &, QObject *object) {
     return nullptr;
 }
 
-// Only these are sure to take exactly one cell of the monospace font in one run.
-bool isPlainAscii(QChar c) {
-    return c.unicode() >= 0x20 && c.unicode() < 0x7f;
-}
-
 } // namespace
 
 ReceiveBox::ReceiveBox(QWidget *parent)
@@ -65,10 +60,18 @@ ReceiveBox::ReceiveBox(QWidget *parent)
     static const bool accessibleInstalled = (QAccessible::installFactory(accessibleFactory), true);
     Q_UNUSED(accessibleInstalled);
 
-    QFont cellFont(QStringLiteral("NanumGothicCoding"), pointSize);
+    // DejaVu Sans Mono has every byte's rendering (ASCII, Latin-1, Latin Extended-A and the
+    // Windows-1252 punctuation) at one advance. NanumGothicCoding stands behind it for anything
+    // it lacks, never in front: it draws most Latin-1 symbols two cells wide.
+    QFont cellFont;
+    cellFont.setFamilies({QStringLiteral("DejaVu Sans Mono"), QStringLiteral("NanumGothicCoding")});
+    cellFont.setPointSize(pointSize);
     cellFont.setStyleHint(QFont::Monospace);
     cellFont.setFixedPitch(true);
     cellFont.setKerning(false); // kerning would pull glyphs off the grid the mouse is read against
+    // Hinting may move a glyph's parts by a pixel or two at small sizes (the dots of "Ö" go up
+    // into the line above); unhinted, every glyph lands where its outline says, at any scale.
+    cellFont.setHintingPreference(QFont::PreferNoHinting);
     setFont(cellFont);
 
     setFocusPolicy(Qt::StrongFocus);
@@ -162,6 +165,7 @@ void ReceiveBox::resizeEvent(QResizeEvent *event) {
 void ReceiveBox::paintEvent(QPaintEvent *event) {
     sincePaint_.start();
     QPainter painter(viewport());
+    painter.setFont(font());
     const QPalette &colours = palette();
     const QString &text = model_.text();
     const int columns = model_.columns();
@@ -188,24 +192,8 @@ void ReceiveBox::paintEvent(QPaintEvent *event) {
                 painter.fillRect(QRectF(x, top, qreal(count) * cellWidth_, lineHeight_),
                                  colours.brush(QPalette::Highlight));
             painter.setPen(colours.color(selected ? QPalette::HighlightedText : QPalette::Text));
-            drawCells(painter, x, top + ascent_, QStringView(text).sliced(cuts[part], count));
+            cells_.draw(painter, x, top, QStringView(text).sliced(cuts[part], count));
         }
-    }
-}
-
-void ReceiveBox::drawCells(QPainter &painter, qreal x, qreal baseline, QStringView cells) const {
-    // Latin letters beyond ASCII may be wider or come from a fallback font; each is put on its
-    // own cell so that the grid, the selection and the mouse keep agreeing.
-    qsizetype i = 0;
-    while (i < cells.size()) {
-        qsizetype j = i;
-        while (j < cells.size() && isPlainAscii(cells[j]))
-            ++j;
-        if (j == i)
-            ++j;
-        painter.drawText(QPointF(x + qreal(i) * cellWidth_, baseline),
-                         cells.sliced(i, j - i).toString());
-        i = j;
     }
 }
 
@@ -283,7 +271,10 @@ void ReceiveBox::relayout() {
     const QFontMetricsF metrics(font());
     cellWidth_ = std::max<qreal>(1, metrics.horizontalAdvance(QLatin1Char('0')));
     lineHeight_ = std::max(1, int(std::ceil(metrics.lineSpacing())));
-    ascent_ = metrics.ascent();
+    // Glyphs land on whole pixels vertically: a baseline between two would move every glyph
+    // by up to half a pixel from where its cell was checked.
+    ascent_ = std::round(metrics.ascent());
+    cells_.setGrid(font(), cellWidth_, lineHeight_, ascent_);
     model_.setColumns(int((viewport()->width() - 2 * margin) / cellWidth_));
     pageLines_ = std::max(1, (viewport()->height() - 2 * margin) / lineHeight_);
     verticalScrollBar()->setPageStep(pageLines_);

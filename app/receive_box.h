@@ -2,6 +2,7 @@
 // command, whose update and paint cost stay flat however much the box already holds.
 #pragma once
 
+#include "app/cell_painter.h"
 #include "receive/receive_text.h"
 
 #include <QAbstractScrollArea>
@@ -60,7 +61,6 @@ private:
     qsizetype firstLine() const;
     qsizetype indexAt(QPointF pos) const;
     void dragTo(QPointF pos);
-    void drawCells(QPainter &painter, qreal x, qreal baseline, QStringView cells) const;
     void repaintSoon();
 
     ReceiveText model_;
@@ -69,6 +69,7 @@ private:
     int lineHeight_ = 1;
     qreal cellWidth_ = 1;
     qreal ascent_ = 0;
+    CellPainter cells_;
     // A flood brings hundreds of batches a second: the text takes each one at once, the screen
     // shows them at most once a frame.
     bool appending_ = false;
