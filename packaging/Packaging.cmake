@@ -25,9 +25,10 @@ set(CPACK_STRIP_FILES ON)
 
 # The Qt libraries and their versions come from the programs themselves; the X11 platform plugin
 # ships inside libqt6gui6 on Debian 12, so it comes along. What no library link shows: the captions
-# are Korean, and without a Hangul font they show as empty boxes.
+# are Korean, and without a Hangul font they show as empty boxes; the receive box draws every byte
+# in DejaVu Sans Mono, one cell each.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-nanum")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-nanum, fonts-dejavu-core")
 set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_CURRENT_LIST_DIR}/CPackChecks.cmake)
 
 include(CPack)

@@ -6,7 +6,7 @@ PACKAGES=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev qt6-serialport-dev libqt6serialport6 qt6-l10n-tools
   libgl-dev
-  fonts-nanum fonts-nanum-coding
+  fonts-nanum fonts-nanum-coding fonts-dejavu-core
   xvfb xauth socat
 )
 if [[ "${1:-}" == "--extra" ]]; then
