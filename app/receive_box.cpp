@@ -4,9 +4,11 @@
 #include <QAccessible>
 #include <QAccessibleWidget>
 #include <QClipboard>
+#include <QContextMenuEvent>
 #include <QFontMetricsF>
 #include <QGuiApplication>
 #include <QKeyEvent>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
@@ -53,6 +55,13 @@ QAccessibleInterface *accessibleFactory(const QString &, QObject *object) {
     return nullptr;
 }
 
+// The keys that open a text box's menu from the keyboard on Windows.
+bool isMenuKey(const QKeyEvent *key) {
+    const auto modifiers = key->modifiers() & ~Qt::KeypadModifier;
+    return (key->key() == Qt::Key_Menu && modifiers == Qt::NoModifier) ||
+           (key->key() == Qt::Key_F10 && modifiers == Qt::ShiftModifier);
+}
+
 } // namespace
 
 ReceiveBox::ReceiveBox(QWidget *parent)
@@ -86,6 +95,20 @@ ReceiveBox::ReceiveBox(QWidget *parent)
     repaint_.setSingleShot(true);
     repaint_.setTimerType(Qt::PreciseTimer);
     connect(&repaint_, &QTimer::timeout, viewport(), qOverload<>(&QWidget::update));
+
+    // The menu of a Windows text box, less what a read-only box cannot do. Its actions are the
+    // box's own Ctrl+C and Ctrl+A; the shortcuts are shown as a reminder and act only while the
+    // menu itself has the keyboard.
+    menu_ = new QMenu(this);
+    menu_->setObjectName(QStringLiteral("txtrecvMenu"));
+    copyAction_ = menu_->addAction(QStringLiteral("&Copy"), this, &ReceiveBox::copy);
+    copyAction_->setShortcut(QKeySequence::Copy);
+    QAction *all = menu_->addAction(QStringLiteral("Select &All"), this, &ReceiveBox::selectAll);
+    all->setShortcut(QKeySequence::SelectAll);
+    for (QAction *action : menu_->actions()) {
+        action->setShortcutContext(Qt::WidgetShortcut);
+        action->setShortcutVisibleInContextMenu(true);
+    }
     relayout();
 }
 
@@ -215,8 +238,30 @@ void ReceiveBox::keyPressEvent(QKeyEvent *event) {
         bar->triggerAction(QAbstractSlider::SliderSingleStepSub);
     else if (event->matches(QKeySequence::MoveToNextLine))
         bar->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+    else if (isMenuKey(event))
+        openMenu(keyboardMenuPos());
     else
         event->ignore(); // the operator never types into the box
+}
+
+void ReceiveBox::contextMenuEvent(QContextMenuEvent *event) {
+    openMenu(event->reason() == QContextMenuEvent::Mouse ? event->globalPos() : keyboardMenuPos());
+}
+
+void ReceiveBox::openMenu(QPoint globalPos) {
+    // Some window systems report the Menu key both as a key and as a menu request.
+    if (menu_->isVisible())
+        return;
+    copyAction_->setEnabled(model_.hasSelection());
+    // Not exec(): the receive event must not run inside the menu's own event loop.
+    menu_->popup(globalPos);
+}
+
+QPoint ReceiveBox::keyboardMenuPos() const {
+    // Under the end of the selection when it is on screen, else at the top of the box.
+    const QPoint under = cellRect(model_.cursor()).bottomLeft();
+    const QPoint at = viewport()->rect().contains(under) ? under : QPoint(margin, margin);
+    return viewport()->mapToGlobal(at);
 }
 
 void ReceiveBox::mousePressEvent(QMouseEvent *event) {

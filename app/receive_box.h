@@ -11,6 +11,9 @@
 #include <QStringView>
 #include <QTimer>
 
+class QAction;
+class QMenu;
+
 namespace tqm {
 
 // The text, its wrapping and the selection live in a ReceiveText; the box measures the grid's
@@ -49,6 +52,7 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
+    void contextMenuEvent(QContextMenuEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
@@ -62,6 +66,8 @@ private:
     qsizetype indexAt(QPointF pos) const;
     void dragTo(QPointF pos);
     void repaintSoon();
+    void openMenu(QPoint globalPos);
+    QPoint keyboardMenuPos() const;
 
     ReceiveText model_;
     bool dragging_ = false;
@@ -70,6 +76,8 @@ private:
     qreal cellWidth_ = 1;
     qreal ascent_ = 0;
     CellPainter cells_;
+    QMenu *menu_ = nullptr;
+    QAction *copyAction_ = nullptr;
     // A flood brings hundreds of batches a second: the text takes each one at once, the screen
     // shows them at most once a frame.
     bool appending_ = false;
