@@ -34,14 +34,17 @@ void CellPainter::setGrid(const QFont &font, qreal cellWidth, qreal cellHeight, 
     cellHeight_ = cellHeight;
     ascent_ = ascent;
     latin_.fill(std::nullopt);
+    latinInRun_ = unmeasured();
     others_.clear();
 }
 
 const CellPainter::Fit &CellPainter::fitOf(QChar c) const {
     if (c.unicode() < latin_.size()) {
         std::optional<Fit> &fit = latin_[c.unicode()];
-        if (!fit)
+        if (!fit) {
             fit = measure(c);
+            latinInRun_[c.unicode()] = fit->inRun ? 1 : 0;
+        }
         return *fit;
     }
     auto it = others_.constFind(c.unicode());
@@ -90,7 +93,7 @@ void CellPainter::draw(QPainter &painter, qreal left, qreal top, QStringView cel
     while (i < cells.size()) {
         const qreal x = left + qreal(i) * cellWidth_;
         qsizetype j = i;
-        while (j < cells.size() && fitOf(cells[j]).inRun)
+        while (j < cells.size() && inRun(cells[j]))
             ++j;
         if (j > i) {
             painter.drawText(QPointF(x, baseline), cells.sliced(i, j - i).toString());

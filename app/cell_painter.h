@@ -34,6 +34,13 @@ private:
     };
     const Fit &fitOf(QChar c) const;
     Fit measure(QChar c) const;
+    // Asked for every character painted: Latin-1 answers from a table without a call.
+    bool inRun(QChar c) const {
+        const char16_t u = c.unicode();
+        if (u < latinInRun_.size() && latinInRun_[u] >= 0)
+            return latinInRun_[u] != 0;
+        return fitOf(c).inRun;
+    }
 
     QFont font_;
     qreal cellWidth_ = 1;
@@ -41,7 +48,14 @@ private:
     qreal ascent_ = 0;
     // Measured on first sight: Latin-1, nearly all the box ever shows, without hashing.
     mutable std::array<std::optional<Fit>, 256> latin_;
+    mutable std::array<signed char, 256> latinInRun_ = unmeasured();
     mutable QHash<char16_t, Fit> others_;
+
+    static std::array<signed char, 256> unmeasured() {
+        std::array<signed char, 256> table;
+        table.fill(-1);
+        return table;
+    }
 };
 
 } // namespace tqm

@@ -188,7 +188,6 @@ void ReceiveBox::resizeEvent(QResizeEvent *event) {
 void ReceiveBox::paintEvent(QPaintEvent *event) {
     sincePaint_.start();
     QPainter painter(viewport());
-    painter.setFont(font());
     const QPalette &colours = palette();
     const QString &text = model_.text();
     const int columns = model_.columns();
