@@ -5,9 +5,11 @@
 
 #include <QAccessible>
 #include <QClipboard>
+#include <QContextMenuEvent>
 #include <QFontMetricsF>
 #include <QGuiApplication>
 #include <QKeyEvent>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
@@ -25,12 +27,14 @@ namespace tqm {
 namespace {
 
 constexpr int margin = 2; // pixels between the frame and the text
-// At 96 dpi this gives 13-pixel lines: four of them fill the 65-pixel box with a little air.
-constexpr int pointSize = 10;
+// At 96 dpi this gives 14-pixel lines: four of them fill the 65-pixel box.
+constexpr int pointSize = 9;
 
-// Only these are sure to take exactly one cell of the monospace font in one run.
-bool isPlainAscii(QChar c) {
-    return c.unicode() >= 0x20 && c.unicode() < 0x7f;
+// The keys that open a text box's menu from the keyboard on Windows.
+bool isMenuKey(const QKeyEvent *key) {
+    const auto modifiers = key->modifiers() & ~Qt::KeypadModifier;
+    return (key->key() == Qt::Key_Menu && modifiers == Qt::NoModifier) ||
+           (key->key() == Qt::Key_F10 && modifiers == Qt::ShiftModifier);
 }
 
 } // namespace
@@ -41,10 +45,18 @@ ReceiveBox::ReceiveBox(QWidget *parent)
         (QAccessible::installFactory(receiveBoxAccessibleFactory), true);
     Q_UNUSED(accessibleInstalled);
 
-    QFont cellFont(QStringLiteral("NanumGothicCoding"), pointSize);
+    // DejaVu Sans Mono has every byte's rendering (ASCII, Latin-1, Latin Extended-A and the
+    // Windows-1252 punctuation) at one advance. NanumGothicCoding stands behind it for anything
+    // it lacks, never in front: it draws most Latin-1 symbols two cells wide.
+    QFont cellFont;
+    cellFont.setFamilies({QStringLiteral("DejaVu Sans Mono"), QStringLiteral("NanumGothicCoding")});
+    cellFont.setPointSize(pointSize);
     cellFont.setStyleHint(QFont::Monospace);
     cellFont.setFixedPitch(true);
     cellFont.setKerning(false); // kerning would pull glyphs off the grid the mouse is read against
+    // Hinting may move a glyph's parts by a pixel or two at small sizes (the dots of "Ö" go up
+    // into the line above); unhinted, every glyph lands where its outline says, at any scale.
+    cellFont.setHintingPreference(QFont::PreferNoHinting);
     setFont(cellFont);
 
     setFocusPolicy(Qt::StrongFocus);
@@ -60,6 +72,20 @@ ReceiveBox::ReceiveBox(QWidget *parent)
     repaint_.setTimerType(Qt::PreciseTimer);
     connect(&repaint_, &QTimer::timeout, viewport(), qOverload<>(&QWidget::update));
     connect(&repaint_, &QTimer::timeout, this, &ReceiveBox::announceAppended);
+
+    // The menu of a Windows text box, less what a read-only box cannot do. Its actions are the
+    // box's own Ctrl+C and Ctrl+A; the shortcuts are shown as a reminder and act only while the
+    // menu itself has the keyboard.
+    menu_ = new QMenu(this);
+    menu_->setObjectName(QStringLiteral("txtrecvMenu"));
+    copyAction_ = menu_->addAction(QStringLiteral("&Copy"), this, &ReceiveBox::copy);
+    copyAction_->setShortcut(QKeySequence::Copy);
+    QAction *all = menu_->addAction(QStringLiteral("Select &All"), this, &ReceiveBox::selectAll);
+    all->setShortcut(QKeySequence::SelectAll);
+    for (QAction *action : menu_->actions()) {
+        action->setShortcutContext(Qt::WidgetShortcut);
+        action->setShortcutVisibleInContextMenu(true);
+    }
     relayout();
 }
 
@@ -204,24 +230,8 @@ void ReceiveBox::paintEvent(QPaintEvent *event) {
                 painter.fillRect(QRectF(x, top, qreal(count) * cellWidth_, lineHeight_),
                                  colours.brush(QPalette::Highlight));
             painter.setPen(colours.color(selected ? QPalette::HighlightedText : QPalette::Text));
-            drawCells(painter, x, top + ascent_, QStringView(text).sliced(cuts[part], count));
+            cells_.draw(painter, x, top, QStringView(text).sliced(cuts[part], count));
         }
-    }
-}
-
-void ReceiveBox::drawCells(QPainter &painter, qreal x, qreal baseline, QStringView cells) const {
-    // Latin letters beyond ASCII may be wider or come from a fallback font; each is put on its
-    // own cell so that the grid, the selection and the mouse keep agreeing.
-    qsizetype i = 0;
-    while (i < cells.size()) {
-        qsizetype j = i;
-        while (j < cells.size() && isPlainAscii(cells[j]))
-            ++j;
-        if (j == i)
-            ++j;
-        painter.drawText(QPointF(x + qreal(i) * cellWidth_, baseline),
-                         cells.sliced(i, j - i).toString());
-        i = j;
     }
 }
 
@@ -243,8 +253,30 @@ void ReceiveBox::keyPressEvent(QKeyEvent *event) {
         bar->triggerAction(QAbstractSlider::SliderSingleStepSub);
     else if (event->matches(QKeySequence::MoveToNextLine))
         bar->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+    else if (isMenuKey(event))
+        openMenu(keyboardMenuPos());
     else
         event->ignore(); // the operator never types into the box
+}
+
+void ReceiveBox::contextMenuEvent(QContextMenuEvent *event) {
+    openMenu(event->reason() == QContextMenuEvent::Mouse ? event->globalPos() : keyboardMenuPos());
+}
+
+void ReceiveBox::openMenu(QPoint globalPos) {
+    // Some window systems report the Menu key both as a key and as a menu request.
+    if (menu_->isVisible())
+        return;
+    copyAction_->setEnabled(model_.hasSelection());
+    // Not exec(): the receive event must not run inside the menu's own event loop.
+    menu_->popup(globalPos);
+}
+
+QPoint ReceiveBox::keyboardMenuPos() const {
+    // Under the end of the selection when it is on screen, else at the top of the box.
+    const QPoint under = cellRect(model_.cursor()).bottomLeft();
+    const QPoint at = viewport()->rect().contains(under) ? under : QPoint(margin, margin);
+    return viewport()->mapToGlobal(at);
 }
 
 void ReceiveBox::mousePressEvent(QMouseEvent *event) {
@@ -299,7 +331,10 @@ void ReceiveBox::relayout() {
     const QFontMetricsF metrics(font());
     cellWidth_ = std::max<qreal>(1, metrics.horizontalAdvance(QLatin1Char('0')));
     lineHeight_ = std::max(1, int(std::ceil(metrics.lineSpacing())));
-    ascent_ = metrics.ascent();
+    // Glyphs land on whole pixels vertically: a baseline between two would move every glyph
+    // by up to half a pixel from where its cell was checked.
+    ascent_ = std::round(metrics.ascent());
+    cells_.setGrid(font(), cellWidth_, lineHeight_, ascent_);
     model_.setColumns(int((viewport()->width() - 2 * margin) / cellWidth_));
     pageLines_ = std::max(1, (viewport()->height() - 2 * margin) / lineHeight_);
     verticalScrollBar()->setPageStep(pageLines_);

@@ -2,6 +2,7 @@
 // command, whose update and paint cost stay flat however much the box already holds.
 #pragma once
 
+#include "app/cell_painter.h"
 #include "receive/receive_text.h"
 
 #include <QAbstractScrollArea>
@@ -9,6 +10,9 @@
 #include <QString>
 #include <QStringView>
 #include <QTimer>
+
+class QAction;
+class QMenu;
 
 namespace tqm {
 
@@ -55,6 +59,7 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
+    void contextMenuEvent(QContextMenuEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
@@ -67,9 +72,10 @@ private:
     qsizetype firstLine() const;
     qsizetype indexAt(QPointF pos) const;
     void dragTo(QPointF pos);
-    void drawCells(QPainter &painter, qreal x, qreal baseline, QStringView cells) const;
     void repaintSoon();
     void announceAppended();
+    void openMenu(QPoint globalPos);
+    QPoint keyboardMenuPos() const;
 
     ReceiveText model_;
     bool dragging_ = false;
@@ -77,6 +83,9 @@ private:
     int lineHeight_ = 1;
     qreal cellWidth_ = 1;
     qreal ascent_ = 0;
+    CellPainter cells_;
+    QMenu *menu_ = nullptr;
+    QAction *copyAction_ = nullptr;
     // A flood brings hundreds of batches a second: the text takes each one at once, the screen
     // shows them at most once a frame.
     bool appending_ = false;

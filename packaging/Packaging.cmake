@@ -110,9 +110,10 @@ set(CPACK_STRIP_FILES ON)
 # ships inside libqt6gui6 on Debian 12, so it comes along. What no library link shows: the captions
 # are Korean, and without a Hangul font they show as empty boxes. The receive box's
 # NanumGothicCoding is in fonts-nanum from this version on; fonts-nanum-coding is only a
-# transitional package pointing there.
+# transitional package pointing there. The receive box draws every byte in DejaVu
+# Sans Mono, one cell each.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-nanum (>= 20200506-1)")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-nanum (>= 20200506-1), fonts-dejavu-core")
 set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_CURRENT_LIST_DIR}/CPackChecks.cmake)
 # For CPackChecks.cmake: a package without its manual pages is refused.
 set(CPACK_TQM_MAN_PAGES "${TQM_MAN_PAGES}")

@@ -25,7 +25,7 @@ PACKAGES=(
   libgl-dev
   # The benchmarks are part of the default build, so a change that breaks them fails every build.
   libbenchmark-dev libx11-dev
-  fonts-nanum fonts-nanum-coding
+  fonts-nanum fonts-nanum-coding fonts-dejavu-core
   xvfb xauth socat
   help2man
 )

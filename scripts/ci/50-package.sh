@@ -148,7 +148,7 @@ say "built $(basename "$deb")"
 
 depends=$(dpkg-deb -f "$deb" Depends)
 say "Depends: $depends"
-for p in libqt6core6 libqt6gui6 libqt6widgets6 libqt6serialport6 fonts-nanum; do
+for p in libqt6core6 libqt6gui6 libqt6widgets6 libqt6serialport6 fonts-nanum fonts-dejavu-core; do
   [[ ", $depends," == *", $p "* || ", $depends," == *", $p,"* ]] || fail "Depends lacks $p"
 done
 contents=$(dpkg-deb -c "$deb")

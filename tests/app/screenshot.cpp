@@ -1,5 +1,7 @@
 // Renders the window after start-up (COM1 to COM3 answering) to a PNG, for the documentation
-// and for the test that the captions draw with a Hangul font.
+// and for the test that the captions draw with a Hangul font; or, with --receive-box, the receive
+// box alone after a version reply holding a Korean word, every byte of it in its own cells.
+#include "app/receive_box.h"
 #include "tests/support/fake_window.h"
 
 #include <QApplication>
@@ -11,7 +13,7 @@ int main(int argc, char *argv[]) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     if (argc < 2) {
-        fprintf(stderr, "usage: %s OUT.png [--sensor]\n", argv[0]);
+        fprintf(stderr, "usage: %s OUT.png [--sensor | --receive-box]\n", argv[0]);
         return 2;
     }
     if (QFontDatabase::families(QFontDatabase::Korean).isEmpty()) {
@@ -24,7 +26,16 @@ int main(int argc, char *argv[]) {
         w->control<QPushButton>("cmd_ext_sensor")->click();
         w.port.deliver(QByteArray::fromHex("0230030d"));
     }
+    const bool boxOnly = argc > 2 && QByteArray(argv[2]) == "--receive-box";
+    if (boxOnly) {
+        w->control<QPushButton>("cmd_version")->click();
+        // A version reply with a Korean word in code page 949: four high bytes, then ETX.
+        w.port.deliver(QByteArray::fromHex("02") + "TQM-810 V2.10 " +
+                       QByteArray::fromHex("bfb5b9ae030d"));
+    }
     w->show();
     QApplication::processEvents();
-    return w->grab().save(QString::fromLocal8Bit(argv[1])) ? 0 : 1;
+    QWidget *shown = boxOnly ? static_cast<QWidget *>(w->control<tqm::ReceiveBox>("txtrecv"))
+                             : static_cast<QWidget *>(w.window.get());
+    return shown->grab().save(QString::fromLocal8Bit(argv[1])) ? 0 : 1;
 }
