@@ -442,6 +442,7 @@ ExitStatus devicesCommand(const QStringList &words) {
 int main(int argc, char *argv[]) {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("tqm810"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(PROJECT_VERSION));
     const QStringList all = QCoreApplication::arguments().mid(1);
     const QString command = all.value(0);
     const QStringList words = all.mid(1);

@@ -6,10 +6,11 @@
 # takes COM1's device away and back N times with nobody at the desk, instead of the tables.
 #
 #   scripts/bench.sh [--runs N] [--reps N] [--mib N] [--soak] [--soak-minutes M] [--soak-only]
-#                    [--no-peer] [--a11y] [--flap N]
+#                    [--no-peer] [--a11y] [--transcript] [--flap N]
 #
 # --no-peer floods the console alone; --a11y runs the programs with Qt's accessibility on and an
-# AT-SPI bus of the run's own, as under a screen reader.
+# AT-SPI bus of the run's own, as under a screen reader; --transcript has the console write a
+# transcript of every exchange.
 #
 # Never opens a real serial port: every COM port is a link to a pseudo-terminal in a private
 # ports directory, and every program runs with a private HOME and configuration.
@@ -26,6 +27,7 @@ flap=0       # losses and returns of the device
 table=1
 peer=1
 a11y=0
+transcript=0
 while (($#)); do
   case "$1" in
     --runs) runs=$2; shift 2 ;;
@@ -37,7 +39,8 @@ while (($#)); do
     --no-peer) peer=0; shift ;;
     --a11y) a11y=1; shift ;;
     --flap) flap=$2; table=0; shift 2 ;;
-    -h|--help) sed -n '2,14p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    --transcript) transcript=1; shift ;;
+    -h|--help) sed -n '2,16p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
     *) echo "bench: unknown option $1 (see --help)" >&2; exit 2 ;;
   esac
 done
@@ -180,7 +183,10 @@ console_start() { # dir
   local ports="$dir/config/tqm810-console/ports"
   mkdir -p "$ports"
   line_start "$ports/com1"
-  env $(private_env "$dir") TQM810_BENCH_REPORT="$dir/report" "$console" 2>"$dir/stderr" &
+  local args=()
+  ((transcript)) && args=(--transcript "$dir/transcript.tsv")
+  env $(private_env "$dir") TQM810_BENCH_REPORT="$dir/report" "$console" "${args[@]}" \
+    2>"$dir/stderr" &
   console_pid=$!
   started+=("$console_pid")
   line_ask open "$console_pid"
@@ -188,7 +194,8 @@ console_start() { # dir
 }
 
 # --- the console under a flood ------------------------------------------------------------------
-console_flood() { # dir -> appends "cpu_ms_per_mib p99_ms max_ms shown_ok x_cpu_ms" to $1/../console.flood
+console_flood() { # dir -> appends "cpu_ms_per_mib p99_ms max_ms shown_ok x_cpu_ms box_chars
+  #                         expect_chars peak_rss_kib transcript_bytes" to $1/../console.flood
   local dir=$1 pid expect_chars expect_fnv
   console_start "$dir"
   pid=$console_pid
@@ -197,9 +204,12 @@ console_flood() { # dir -> appends "cpu_ms_per_mib p99_ms max_ms shown_ok x_cpu_
   line_next
   echo "$reply" >"$dir/flooded"
   wait_for_line "$dir/report" '^report 2 '
+  local hwm
+  hwm=$(awk '/^VmHWM/ { print $2 }' "/proc/$pid/status")
   stop_pid "$pid"
   line_stop
-  local net x box_chars box_fnv p99 max ok=0
+  local net x box_chars box_fnv p99 max ok=0 written=0
+  [[ -f "$dir/transcript.tsv" ]] && written=$(stat -c %s "$dir/transcript.tsv")
   net=$(sed -n 's/.*net_cpu_ms=\([0-9.]*\).*/\1/p' "$dir/flooded")
   x=$(sed -n 's/.*x_cpu_ms=\([0-9.]*\).*/\1/p' "$dir/flooded")
   p99=$(report_value "$dir/report" 2 heartbeats 6)
@@ -210,7 +220,7 @@ console_flood() { # dir -> appends "cpu_ms_per_mib p99_ms max_ms shown_ok x_cpu_
   box_fnv=$(report_value "$dir/report" "$end" box_fnv)
   [[ "$box_chars" == "$expect_chars" && "$box_fnv" == "$expect_fnv" ]] && ok=1
   echo "$(awk -v n="$net" -v m="$mib" 'BEGIN { printf "%.2f", n / m }') $p99 $max $ok $x" \
-    "$box_chars $expect_chars" >>"$dir/../console.flood"
+    "$box_chars $expect_chars $hwm $written" >>"$dir/../console.flood"
 }
 
 # --- CuteCom under the same flood ----------------------------------------------------------------
@@ -384,10 +394,21 @@ table_run() { # number
     "CuteCom $(cut -d' ' -f1 "$dir/cutecom.flood" | xargs)"
   echo "  detail: X server CPU ms during the flood: console $x_ours, CuteCom $x_theirs (not in the figures)"
   echo "  detail: stall max ms $max; box chars shown/expected: $shown"
+  flood_memory_detail "$dir"
   echo "  detail: start-up ms, each run: console $(xargs <"$dir/console.startup"), CuteCom $(xargs <"$dir/cutecom.startup")"
   echo "  detail: click to first byte: p90 $click_p90 ms over $(wc -l <"$dir/click.far") clicks;" \
     "median parts: X server and Qt to the button $(cut -d' ' -f1 "$dir/click.parts" | median) ms," \
     "button to the byte at the far end $(cut -d' ' -f2 "$dir/click.parts" | median) ms"
+}
+
+# The console's peak memory in the floods, and the transcript it wrote.
+flood_memory_detail() { # dir
+  echo "  detail: console peak RSS (VmHWM) MiB, each run:" \
+    "$(awk '{ printf "%s%.1f", (NR > 1 ? " " : ""), $8 / 1024 }' "$1/console.flood");" \
+    "transcript $( ((transcript)) && echo on || echo off)"
+  if ((transcript)); then
+    echo "  detail: transcript bytes written, each run: $(cut -d' ' -f9 "$1/console.flood" | xargs)"
+  fi
 }
 
 # --- the console alone under floods (--no-peer) -------------------------------------------------
@@ -405,12 +426,13 @@ flood_only_run() { # number
   lost_ok=$(awk '{ s += $4 } END { print (s == NR ? 1 : 0) }' "$dir/console.flood")
   echo
   echo "Table $run, the console alone  ($(nproc) cores, load $load at the start, $(date -u +%FT%TZ);" \
-    "accessibility $( ((a11y)) && echo on || echo off); medians of $reps fresh runs; ${mib} MiB floods)"
+    "accessibility $( ((a11y)) && echo on || echo off); transcript $( ((transcript)) && echo on || echo off); medians of $reps fresh runs; ${mib} MiB floods)"
   printf '%-44s %12s\n' "CPU s per MiB received and shown" \
     "$(awk -v v="$ours" 'BEGIN { printf "%.4f", v / 1000 }')"
   printf '%-44s %12s\n' "whole payload shown (chars and checksum)" "$( ((lost_ok)) && echo all || echo LOST)"
   printf '%-44s %12s\n' "event-loop stall during flood, p99 ms" "$p99"
   echo "  detail: flood CPU ms per MiB, each run: $(cut -d' ' -f1 "$dir/console.flood" | xargs)"
+  flood_memory_detail "$dir"
 }
 
 # --- the soak ------------------------------------------------------------------------------------
