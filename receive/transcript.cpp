@@ -7,6 +7,8 @@
 #include <QDateTime>
 #include <QDir>
 
+#include <array>
+
 namespace tqm {
 
 namespace {
@@ -69,18 +71,54 @@ bool Transcript::open(const QString &path, const QString &program, const QString
 
 void Transcript::record(Direction direction, const QString &port, const QByteArray &bytes,
                         const QString &text) {
+    writeLine(direction, port, bytes, field(text).toUtf8());
+}
+
+// A flood writes a line per receive batch: the line is built as UTF-8 bytes in one buffer, the
+// hex and the rendering straight from per-byte tables, so the transcript costs little more than
+// the bytes it writes.
+void Transcript::recordBytes(Direction direction, const QString &port, const QByteArray &bytes) {
+    static const std::array<QByteArray, 256> renderings = [] {
+        std::array<QByteArray, 256> utf8;
+        for (int b = 0; b < 256; ++b)
+            utf8[b] = byteRenderings()[b].toUtf8();
+        return utf8;
+    }();
+    QByteArray text;
+    text.reserve(bytes.size() * 5);
+    for (const char c : bytes)
+        text += renderings[static_cast<unsigned char>(c)];
+    writeLine(direction, port, bytes, text);
+}
+
+void Transcript::writeLine(Direction direction, const QString &port, const QByteArray &bytes,
+                           const QByteArray &text) {
     if (!file_.isOpen() || paused_)
         return;
     const qint64 ns = sinceLast_.isValid() ? sinceLast_.nsecsElapsed() : 0;
     sinceLast_.start();
-    const QString line = timeText(QDateTime::currentDateTime()) + QLatin1Char('\t') +
-                         QStringLiteral("+%1").arg(double(ns) / 1e9, 0, 'f', 3) +
-                         QLatin1Char('\t') + directionText(direction) + QLatin1Char('\t') +
-                         field(port) + QLatin1Char('\t') +
-                         QString::fromLatin1(bytes.toHex(' ').toUpper()) + QLatin1Char('\t') +
-                         field(text) + QLatin1Char('\n');
-    const QByteArray utf8 = line.toUtf8();
-    if (file_.write(utf8) != utf8.size())
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    QByteArray line;
+    line.reserve(64 + port.size() + bytes.size() * 3 + text.size());
+    line += timeText(QDateTime::currentDateTime()).toLatin1();
+    line += "\t+";
+    line += QByteArray::number(double(ns) / 1e9, 'f', 3);
+    line += '\t';
+    line += directionText(direction).toLatin1();
+    line += '\t';
+    line += field(port).toUtf8();
+    line += '\t';
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        const auto b = static_cast<unsigned char>(bytes[i]);
+        if (i > 0)
+            line += ' ';
+        line += kHex[b >> 4];
+        line += kHex[b & 15];
+    }
+    line += '\t';
+    line += text;
+    line += '\n';
+    if (file_.write(line) != line.size())
         fail(file_.errorString());
 }
 
@@ -97,10 +135,10 @@ void Transcript::attach(SerialControl &port, std::function<QString()> portName) 
         record(Direction::Link, portName(), {}, what);
     };
     connect(&port, &SerialControl::handedOver, this, [this, portName](const QByteArray &bytes) {
-        record(Direction::Tx, portName(), bytes, renderBatch(bytes));
+        recordBytes(Direction::Tx, portName(), bytes);
     });
     connect(&port, &SerialControl::batchTaken, this, [this, portName](const QByteArray &batch) {
-        record(Direction::Rx, portName(), batch, renderBatch(batch));
+        recordBytes(Direction::Rx, portName(), batch);
     });
     connect(&port, &SerialControl::sendFailed, this,
             [link](const QString &cause) { link(QStringLiteral("send failed: ") + cause); });

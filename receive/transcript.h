@@ -39,6 +39,9 @@ public:
     void record(Direction direction, const QString &port, const QByteArray &bytes,
                 const QString &text);
 
+    // One line of bytes that crossed the line, with their rendering as the receive box shows it.
+    void recordBytes(Direction direction, const QString &port, const QByteArray &bytes);
+
     // "2026-12-07T14:10:27.123+09:00": local time, milliseconds, the offset always as +hh:mm.
     static QString timeText(const QDateTime &local);
     // A field's text with every tab, CR, LF and other control character made a space.
@@ -48,6 +51,8 @@ signals:
     void failed(const QString &message);
 
 private:
+    void writeLine(Direction direction, const QString &port, const QByteArray &bytes,
+                   const QByteArray &text);
     void fail(const QString &why);
 
     QFile file_;
