@@ -7,6 +7,7 @@
 #include <QDateTime>
 #include <QDir>
 
+#include <algorithm>
 #include <array>
 
 namespace tqm {
@@ -157,43 +158,35 @@ void Transcript::attach(SerialControl &port, std::function<QString()> portName) 
 
 QString expandTranscriptPath(const QString &pattern, const QDateTime &start,
                              const QString &folder) {
+    const auto two = [](int value) {
+        return QStringLiteral("%1").arg(value, 2, 10, QLatin1Char('0'));
+    };
+    const struct {
+        char16_t code;
+        QString text;
+    } fields[] = {
+        {u'Y', QString::number(start.date().year())},
+        {u'm', two(start.date().month())},
+        {u'd', two(start.date().day())},
+        {u'H', two(start.time().hour())},
+        {u'M', two(start.time().minute())},
+        {u'S', two(start.time().second())},
+        {u'%', QStringLiteral("%")},
+    };
     QString path;
     for (qsizetype i = 0; i < pattern.size(); ++i) {
         const QChar c = pattern[i];
-        if (c != u'%' || i + 1 == pattern.size()) {
-            path += c;
+        const auto field =
+            i + 1 < pattern.size() && c == u'%'
+                ? std::find_if(std::begin(fields), std::end(fields),
+                               [&](const auto &f) { return f.code == pattern[i + 1]; })
+                : std::end(fields);
+        if (field == std::end(fields)) {
+            path += c; // not a field: kept as written
             continue;
         }
-        const QChar code = pattern[++i];
-        const auto two = [](int value) {
-            return QStringLiteral("%1").arg(value, 2, 10, QLatin1Char('0'));
-        };
-        switch (code.unicode()) {
-        case u'Y':
-            path += QString::number(start.date().year());
-            break;
-        case u'm':
-            path += two(start.date().month());
-            break;
-        case u'd':
-            path += two(start.date().day());
-            break;
-        case u'H':
-            path += two(start.time().hour());
-            break;
-        case u'M':
-            path += two(start.time().minute());
-            break;
-        case u'S':
-            path += two(start.time().second());
-            break;
-        case u'%':
-            path += u'%';
-            break;
-        default: // not a field: kept as written
-            path += c;
-            path += code;
-        }
+        path += field->text;
+        ++i;
     }
     return QDir(folder).absoluteFilePath(path);
 }
