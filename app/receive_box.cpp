@@ -236,24 +236,32 @@ void ReceiveBox::paintEvent(QPaintEvent *event) {
 }
 
 void ReceiveBox::keyPressEvent(QKeyEvent *event) {
-    QScrollBar *bar = verticalScrollBar();
-    if (event->matches(QKeySequence::Copy))
+    // The keys that move the view, as in any read-only text box.
+    static constexpr struct {
+        QKeySequence::StandardKey key;
+        QAbstractSlider::SliderAction action;
+    } scrolls[] = {
+        {QKeySequence::MoveToStartOfDocument, QAbstractSlider::SliderToMinimum},
+        {QKeySequence::MoveToEndOfDocument, QAbstractSlider::SliderToMaximum},
+        {QKeySequence::MoveToPreviousPage, QAbstractSlider::SliderPageStepSub},
+        {QKeySequence::MoveToNextPage, QAbstractSlider::SliderPageStepAdd},
+        {QKeySequence::MoveToPreviousLine, QAbstractSlider::SliderSingleStepSub},
+        {QKeySequence::MoveToNextLine, QAbstractSlider::SliderSingleStepAdd},
+    };
+    if (event->matches(QKeySequence::Copy)) {
         copy();
-    else if (event->matches(QKeySequence::SelectAll))
+        return;
+    }
+    if (event->matches(QKeySequence::SelectAll)) {
         selectAll();
-    else if (event->matches(QKeySequence::MoveToStartOfDocument))
-        bar->triggerAction(QAbstractSlider::SliderToMinimum);
-    else if (event->matches(QKeySequence::MoveToEndOfDocument))
-        bar->triggerAction(QAbstractSlider::SliderToMaximum);
-    else if (event->matches(QKeySequence::MoveToPreviousPage))
-        bar->triggerAction(QAbstractSlider::SliderPageStepSub);
-    else if (event->matches(QKeySequence::MoveToNextPage))
-        bar->triggerAction(QAbstractSlider::SliderPageStepAdd);
-    else if (event->matches(QKeySequence::MoveToPreviousLine))
-        bar->triggerAction(QAbstractSlider::SliderSingleStepSub);
-    else if (event->matches(QKeySequence::MoveToNextLine))
-        bar->triggerAction(QAbstractSlider::SliderSingleStepAdd);
-    else if (isMenuKey(event))
+        return;
+    }
+    for (const auto &scroll : scrolls)
+        if (event->matches(scroll.key)) {
+            verticalScrollBar()->triggerAction(scroll.action);
+            return;
+        }
+    if (isMenuKey(event))
         openMenu(keyboardMenuPos());
     else
         event->ignore(); // the operator never types into the box

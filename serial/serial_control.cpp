@@ -96,25 +96,24 @@ void SerialControl::setSettings(const QString &settings) {
     settings_ = settings;
 }
 
+void SerialControl::setNumber(const char *property, const char *meaning, int &member, int value,
+                              bool valid) {
+    traced(QStringLiteral("%1=%2").arg(QLatin1String(property)).arg(value));
+    if (!valid)
+        throw Failure(QStringLiteral("Invalid %1 %2").arg(QLatin1String(meaning)).arg(value));
+    member = value;
+}
+
 void SerialControl::setRThreshold(int bytes) {
-    traced(QStringLiteral("RThreshold=%1").arg(bytes));
-    if (bytes < 0)
-        throw Failure(QStringLiteral("Invalid receive threshold %1").arg(bytes));
-    rThreshold_ = bytes;
+    setNumber("RThreshold", "receive threshold", rThreshold_, bytes, bytes >= 0);
 }
 
 void SerialControl::setInputMode(int mode) {
-    traced(QStringLiteral("InputMode=%1").arg(mode));
-    if (mode != 0 && mode != 1)
-        throw Failure(QStringLiteral("Invalid input mode %1").arg(mode));
-    inputMode_ = mode;
+    setNumber("InputMode", "input mode", inputMode_, mode, mode == 0 || mode == 1);
 }
 
 void SerialControl::setInputLen(int bytes) {
-    traced(QStringLiteral("InputLen=%1").arg(bytes));
-    if (bytes < 0)
-        throw Failure(QStringLiteral("Invalid input length %1").arg(bytes));
-    inputLen_ = bytes;
+    setNumber("InputLen", "input length", inputLen_, bytes, bytes >= 0);
 }
 
 void SerialControl::setDTREnable(bool on) {

@@ -112,6 +112,8 @@ protected:
 
 private:
     void requireOpen(const char *what) const;
+    // Records the write of a numeric property, then sets it or throws when it is out of range.
+    void setNumber(const char *property, const char *meaning, int &member, int value, bool valid);
 
     int commPort_ = 1;
     bool open_ = false;
