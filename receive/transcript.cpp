@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 
 namespace tqm {
 
@@ -72,53 +73,78 @@ bool Transcript::open(const QString &path, const QString &program, const QString
 
 void Transcript::record(Direction direction, const QString &port, const QByteArray &bytes,
                         const QString &text) {
-    writeLine(direction, port, bytes, field(text).toUtf8());
+    const QByteArray utf8 = field(text).toUtf8();
+    writeLine(direction, port, bytes, &utf8);
 }
 
-// A flood writes a line per receive batch: the line is built as UTF-8 bytes in one buffer, the
-// hex and the rendering straight from per-byte tables, so the transcript costs little more than
-// the bytes it writes.
 void Transcript::recordBytes(Direction direction, const QString &port, const QByteArray &bytes) {
-    static const std::array<QByteArray, 256> renderings = [] {
-        std::array<QByteArray, 256> utf8;
-        for (int b = 0; b < 256; ++b)
-            utf8[b] = byteRenderings()[b].toUtf8();
-        return utf8;
-    }();
-    QByteArray text;
-    text.reserve(bytes.size() * 5);
-    for (const char c : bytes)
-        text += renderings[static_cast<unsigned char>(c)];
-    writeLine(direction, port, bytes, text);
+    writeLine(direction, port, bytes, nullptr);
 }
+
+namespace {
+
+// Each byte's rendering in UTF-8, padded to a fixed size: a flood writes a line per receive
+// batch, and each byte then costs two fixed copies, its hex and its rendering.
+struct Utf8Cell {
+    char bytes[8];
+    unsigned char length;
+};
+
+const std::array<Utf8Cell, 256> &utf8Cells() {
+    static const std::array<Utf8Cell, 256> cells = [] {
+        std::array<Utf8Cell, 256> table{};
+        for (int b = 0; b < 256; ++b) {
+            const QByteArray utf8 = byteRenderings()[b].toUtf8();
+            Q_ASSERT(utf8.size() <= 8);
+            std::memcpy(table[b].bytes, utf8.constData(), size_t(utf8.size()));
+            table[b].length = static_cast<unsigned char>(utf8.size());
+        }
+        return table;
+    }();
+    return cells;
+}
+
+} // namespace
 
 void Transcript::writeLine(Direction direction, const QString &port, const QByteArray &bytes,
-                           const QByteArray &text) {
+                           const QByteArray *text) {
     if (!file_.isOpen() || paused_)
         return;
     const qint64 ns = sinceLast_.isValid() ? sinceLast_.nsecsElapsed() : 0;
     sinceLast_.start();
+    const QByteArray head = timeText(QDateTime::currentDateTime()).toLatin1() + "\t+" +
+                            QByteArray::number(double(ns) / 1e9, 'f', 3) + '\t' +
+                            directionText(direction).toLatin1() + '\t' + field(port).toUtf8() +
+                            '\t';
+    // At most three characters of hex and eight of rendering a byte; cut to size once written.
+    QByteArray line(head.size() + bytes.size() * 3 + (text ? text->size() : bytes.size() * 8) + 2,
+                    Qt::Uninitialized);
+    char *out = line.data();
+    std::memcpy(out, head.constData(), size_t(head.size()));
+    out += head.size();
     static constexpr char kHex[] = "0123456789ABCDEF";
-    QByteArray line;
-    line.reserve(64 + port.size() + bytes.size() * 3 + text.size());
-    line += timeText(QDateTime::currentDateTime()).toLatin1();
-    line += "\t+";
-    line += QByteArray::number(double(ns) / 1e9, 'f', 3);
-    line += '\t';
-    line += directionText(direction).toLatin1();
-    line += '\t';
-    line += field(port).toUtf8();
-    line += '\t';
     for (qsizetype i = 0; i < bytes.size(); ++i) {
         const auto b = static_cast<unsigned char>(bytes[i]);
-        if (i > 0)
-            line += ' ';
-        line += kHex[b >> 4];
-        line += kHex[b & 15];
+        *out++ = kHex[b >> 4];
+        *out++ = kHex[b & 15];
+        *out++ = ' ';
     }
-    line += '\t';
-    line += text;
-    line += '\n';
+    if (!bytes.isEmpty())
+        --out; // no space after the last
+    *out++ = '\t';
+    if (text) {
+        std::memcpy(out, text->constData(), size_t(text->size()));
+        out += text->size();
+    } else {
+        const std::array<Utf8Cell, 256> &cells = utf8Cells();
+        for (const char c : bytes) {
+            const Utf8Cell &cell = cells[static_cast<unsigned char>(c)];
+            std::memcpy(out, cell.bytes, sizeof cell.bytes);
+            out += cell.length;
+        }
+    }
+    *out++ = '\n';
+    line.truncate(out - line.constData());
     if (file_.write(line) != line.size())
         fail(file_.errorString());
 }

@@ -51,8 +51,9 @@ signals:
     void failed(const QString &message);
 
 private:
+    // `text` null: the rendering of `bytes`.
     void writeLine(Direction direction, const QString &port, const QByteArray &bytes,
-                   const QByteArray &text);
+                   const QByteArray *text);
     void fail(const QString &why);
 
     QFile file_;
