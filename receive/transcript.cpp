@@ -112,7 +112,18 @@ void Transcript::writeLine(Direction direction, const QString &port, const QByte
         return;
     const qint64 ns = sinceLast_.isValid() ? sinceLast_.nsecsElapsed() : 0;
     sinceLast_.start();
-    const QByteArray head = timeText(QDateTime::currentDateTime()).toLatin1() + "\t+" +
+    // Formatting a local time costs more than a line's hex: once a second is enough, the
+    // milliseconds go in by hand.
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    if (now / 1000 != second_) {
+        second_ = now / 1000;
+        const QByteArray text = timeText(QDateTime::fromMSecsSinceEpoch(second_ * 1000)).toLatin1();
+        secondText_ = text.left(20); // "2026-12-07T14:10:27."
+        offsetText_ = text.right(6); // "+09:00"
+    }
+    const int ms = int(now % 1000);
+    const char millis[3] = {char('0' + ms / 100), char('0' + ms / 10 % 10), char('0' + ms % 10)};
+    const QByteArray head = secondText_ + QByteArray(millis, 3) + offsetText_ + "\t+" +
                             QByteArray::number(double(ns) / 1e9, 'f', 3) + '\t' +
                             directionText(direction).toLatin1() + '\t' + field(port).toUtf8() +
                             '\t';

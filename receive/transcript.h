@@ -58,6 +58,9 @@ private:
 
     QFile file_;
     QElapsedTimer sinceLast_;
+    qint64 second_ = -1; // the second secondText_ and offsetText_ were made for
+    QByteArray secondText_;
+    QByteArray offsetText_;
     QString error_;
     bool paused_ = false;
 };
