@@ -2,6 +2,7 @@
 // test of "Permission denied" must give up root first.
 // Usage: tqm_cli_as_user USER PROGRAM [ARGUMENTS...]; as any other user it just runs PROGRAM.
 #include <cstdio>
+#include <fcntl.h>
 #include <grp.h>
 #include <pwd.h>
 #include <unistd.h>
@@ -9,6 +10,13 @@
 int main(int argc, char *argv[]) {
     if (argc < 3)
         return 125;
+    // Opened while still root: the build tree may lie under a folder the user cannot enter
+    // (/root in CI's fresh machine), and the program itself is readable and executable by all.
+    const int program = ::open(argv[2], O_RDONLY | O_CLOEXEC);
+    if (program < 0) {
+        perror("as_user");
+        return 126;
+    }
     if (::geteuid() == 0) {
         const passwd *pw = ::getpwnam(argv[1]);
         if (!pw) {
@@ -26,7 +34,7 @@ int main(int argc, char *argv[]) {
             return 125;
         }
     }
-    ::execv(argv[2], argv + 2);
+    ::fexecve(program, argv + 2, environ);
     perror("as_user");
     return 126;
 }
