@@ -447,12 +447,14 @@ void CliToolsTest::devices() {
     QVERIFY(QFile::link("../../ttyUSB0", byId + "/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0"));
 
     Cli cli;
-    const CliResult r =
-        cli.run({"devices", "--sysfs", sys + "/class/tty", "--dev", "/dev", "--by-id", byId});
+    const CliResult r = cli.run(
+        {"devices", "--sysfs", sys + "/class/tty", "--dev", root.path() + "/dev", "--by-id", byId});
     QCOMPARE(r.status, 0);
-    QCOMPARE(r.out, QStringLiteral("/dev/ttyS0\t-\t-\t-\t-\n"
-                                   "/dev/ttyUSB0\tusb-FTDI_FT232R_USB_UART_A50285BI-if00-port0\t"
-                                   "0403:6001\tA50285BI\tFT232R USB UART\n"));
+    // Device paths are named from the --dev folder, never opened.
+    QCOMPARE(r.out, QStringLiteral("%1/dev/ttyS0\t-\t-\t-\t-\n"
+                                   "%1/dev/ttyUSB0\tusb-FTDI_FT232R_USB_UART_A50285BI-if00-port0\t"
+                                   "0403:6001\tA50285BI\tFT232R USB UART\n")
+                        .arg(root.path()));
 }
 
 QTEST_GUILESS_MAIN(CliToolsTest)
