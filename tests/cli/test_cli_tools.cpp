@@ -422,8 +422,8 @@ void CliToolsTest::devices() {
     const QString usbTty = usb + "/1-1:1.0/ttyUSB0";
     const QString uart = sys + "/devices/platform/serial8250";
     QVERIFY(QDir().mkpath(usbTty));
-    QVERIFY(QDir().mkpath(uart + "/tty/ttyS0"));
-    QVERIFY(QDir().mkpath(uart + "/tty/ttyS1"));
+    QVERIFY(QDir().mkpath(uart + "/tty/ttyS4"));
+    QVERIFY(QDir().mkpath(uart + "/tty/ttyS5"));
     QVERIFY(QDir().mkpath(sys + "/bus/usb-serial/drivers/ftdi_sio"));
     QVERIFY(QDir().mkpath(sys + "/bus/platform/drivers/serial8250"));
     QVERIFY(QDir().mkpath(sys + "/class/tty/tty1"));
@@ -436,25 +436,26 @@ void CliToolsTest::devices() {
     QVERIFY(QFile::link(usbTty, sys + "/class/tty/ttyUSB0/device") ||
             (QDir().mkpath(sys + "/class/tty/ttyUSB0") &&
              QFile::link(usbTty, sys + "/class/tty/ttyUSB0/device")));
-    for (const char *name : {"ttyS0", "ttyS1"}) {
+    for (const char *name : {"ttyS4", "ttyS5"}) {
         QVERIFY(QDir().mkpath(sys + "/class/tty/" + name));
         QVERIFY(QFile::link(uart, sys + "/class/tty/" + name + "/device"));
     }
-    QVERIFY(writeFile(sys + "/class/tty/ttyS0/type", "4\n")); // a UART is there
-    QVERIFY(writeFile(sys + "/class/tty/ttyS1/type", "0\n")); // an empty slot
+    QVERIFY(writeFile(sys + "/class/tty/ttyS4/type", "4\n")); // a UART is there
+    QVERIFY(writeFile(sys + "/class/tty/ttyS5/type", "0\n")); // an empty slot
     const QString byId = root.path() + "/by-id";
     QVERIFY(QDir().mkpath(byId));
     QVERIFY(QFile::link("../../ttyUSB0", byId + "/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0"));
 
     Cli cli;
-    const CliResult r = cli.run(
-        {"devices", "--sysfs", sys + "/class/tty", "--dev", root.path() + "/dev", "--by-id", byId});
+    const CliResult r = cli.run({"devices", "--sysfs", sys + "/class/tty", "--dev",
+                                 root.path() + "/nodes", "--by-id", byId});
     QCOMPARE(r.status, 0);
     // Device paths are named from the --dev folder, never opened.
-    QCOMPARE(r.out, QStringLiteral("%1/dev/ttyS0\t-\t-\t-\t-\n"
-                                   "%1/dev/ttyUSB0\tusb-FTDI_FT232R_USB_UART_A50285BI-if00-port0\t"
-                                   "0403:6001\tA50285BI\tFT232R USB UART\n")
-                        .arg(root.path()));
+    QCOMPARE(r.out,
+             QStringLiteral("%1/nodes/ttyS4\t-\t-\t-\t-\n"
+                            "%1/nodes/ttyUSB0\tusb-FTDI_FT232R_USB_UART_A50285BI-if00-port0\t"
+                            "0403:6001\tA50285BI\tFT232R USB UART\n")
+                 .arg(root.path()));
 }
 
 QTEST_GUILESS_MAIN(CliToolsTest)
