@@ -322,14 +322,11 @@ void MainWindow::Form_Load() {
 
 void MainWindow::setTranscript(Transcript *transcript) {
     transcript_ = transcript;
-    // Queued: the failure surfaces inside a signal of the serial control, which must not wait
-    // for the operator.
-    connect(
-        transcript, &Transcript::failed, this,
-        [this](const QString &why) {
-            report_failure(why + QStringLiteral("\nThe console goes on without a transcript."));
-        },
-        Qt::QueuedConnection);
+    // The failure surfaces inside a signal of the serial control, which must not wait for the
+    // operator: it is shown after the event, like a failure of the receive event.
+    connect(transcript, &Transcript::failed, this, [this](const QString &why) {
+        reportAfterTheEvent(why + QStringLiteral("\nThe console goes on without a transcript."));
+    });
 }
 
 void MainWindow::port_search() {

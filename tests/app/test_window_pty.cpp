@@ -30,6 +30,7 @@ private slots:
     void portHeldByAnotherProgram();
     void deviceLostAndBack();
     void transcriptOfASession();
+    void unwritableTranscriptReportedOnce();
     void deviceBackWhileReportOpen();
     void flappingWithNobodyAtTheDesk();
 };
@@ -305,6 +306,23 @@ void WindowPtyTest::flappingWithNobodyAtTheDesk() {
     QTRY_VERIFY(report.isNull());
     c.click("cmd_version");
     QCOMPARE(far->read(3).toHex(' '), QByteArray("1b 2b 23"));
+}
+
+// Catches a transcript that fails silently, over and over, or takes the console down with it.
+void WindowPtyTest::unwritableTranscriptReportedOnce() {
+    Console c;
+    c.transcriptPath = QStringLiteral("/nonexistent/session.tsv");
+    MessageCatcher catcher;
+    QVERIFY(c.start());
+    QTRY_COMPARE_WITH_TIMEOUT(catcher.messages.size(), 1, 5000);
+    QVERIFY2(
+        catcher.messages[0].text.startsWith("Cannot open the transcript /nonexistent/session.tsv"),
+        qPrintable(catcher.messages[0].text));
+    c.click("cmd_version");
+    QCOMPARE(c.com1.read(3).toHex(' '), QByteArray("1b 2b 23"));
+    c.com1.write(QByteArray::fromHex("06"));
+    QTRY_COMPARE_WITH_TIMEOUT(c.box(), QStringLiteral("[ACK]"), 5000);
+    QCOMPARE(catcher.messages.size(), 1);
 }
 
 QTEST_MAIN(WindowPtyTest)
