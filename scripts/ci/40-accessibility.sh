@@ -40,27 +40,7 @@ fi
 
 install_atspi_packages
 
-[[ -f "$build/build.ninja" ]] ||
-  cmake -S "$here" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build "$build" --target tqm810-console tqm810-sim >/dev/null
-
-work=$(mktemp -d)
-sim=""
-runner=""
-cleanup() {
-  local status=$?
-  # Each step must run even when an earlier one fails.
-  set +e
-  stop_runner_and_sim
-  rm -rf "$work"
-  if ((status == 0)); then
-    say "done in ${SECONDS} s"
-  else
-    say "failed after ${SECONDS} s"
-  fi
-}
-trap cleanup EXIT
-trap 'exit 130' INT TERM
+console_check_start
 
 ports="$work/config/tqm810-console/ports"
 "$build/sim/tqm810-sim" --ports-dir "$ports" --com 1 >"$work/sim.log" 2>&1 &

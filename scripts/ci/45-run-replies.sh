@@ -60,28 +60,8 @@ if [[ "${1:-}" == "--in-session" ]]; then
 fi
 
 install_atspi_packages
-[[ -f "$build/build.ninja" ]] ||
-  cmake -S "$here" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 # run.sh builds too; done here first so that its build is a no-op inside the time limit below.
-cmake --build "$build" --target tqm810-console tqm810-sim >/dev/null
-
-work=$(mktemp -d)
-sim=""
-runner=""
-cleanup() {
-  local status=$?
-  # Each step must run even when an earlier one fails.
-  set +e
-  stop_runner_and_sim
-  rm -rf "$work"
-  if ((status == 0)); then
-    say "done in ${SECONDS} s"
-  else
-    say "failed after ${SECONDS} s"
-  fi
-}
-trap cleanup EXIT
-trap 'exit 130' INT TERM
+console_check_start
 
 printf '%s\n' "$REPLY" >"$work/replies"
 mkdir -m 700 "$work/runtime"

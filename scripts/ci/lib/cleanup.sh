@@ -14,3 +14,29 @@ stop_runner_and_sim() {
   runner=""
   sim=""
 }
+
+# Builds the console and the simulator in $build, makes a private $work folder, and arranges that
+# on any exit the runner and simulator are stopped, $work goes and the time taken is said.
+console_check_start() {
+  [[ -f "$build/build.ninja" ]] ||
+    cmake -S "$here" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+  cmake --build "$build" --target tqm810-console tqm810-sim >/dev/null
+  work=$(mktemp -d)
+  sim=""
+  runner=""
+  trap console_check_end EXIT
+  trap 'exit 130' INT TERM
+}
+
+console_check_end() {
+  local status=$?
+  # Each step must run even when an earlier one fails.
+  set +e
+  stop_runner_and_sim
+  rm -rf "$work"
+  if ((status == 0)); then
+    say "done in ${SECONDS} s"
+  else
+    say "failed after ${SECONDS} s"
+  fi
+}
