@@ -1,9 +1,6 @@
 // Prints the README's table of what each button sends, straight from the control and command
 // tables, so the README can be regenerated and checked against the code.
-#include "app/control_table.h"
-#include "commands/clock.h"
-#include "commands/command_table.h"
-#include "serial/cp949.h"
+#include "commands/command_listing.h"
 #include "serial/failure.h"
 
 #include <QByteArray>
@@ -12,17 +9,6 @@
 #include <cstdio>
 
 namespace {
-
-// The stamp's twelve digits, two for each field, in the order they go out.
-constexpr const char *kStampFields = "YY MM DD hh mm ss";
-
-QString caption(const char *control) {
-    for (const tqm::ControlRow &row : tqm::controlTable())
-        if (qstrcmp(row.name, control) == 0)
-            return QString::fromUtf8(row.caption);
-    throw tqm::Failure(QStringLiteral("%1 is in the command table but not on the window")
-                           .arg(QLatin1String(control)));
-}
 
 // Table cells take the texts as they are; only what Markdown would read as markup is escaped.
 QString cell(const QString &text) {
@@ -35,38 +21,18 @@ QString cell(const QString &text) {
     return escaped;
 }
 
-QString hex(const QString &text) {
-    return QString::fromLatin1(tqm::encodeCp949(text).toHex(' ').toUpper());
-}
-
-// One hand-over as the device receives it; the clock stamp, if there, by its field names.
-QString wireBytes(const QString &frame, const QString &stampDigits, bool &usedStamp) {
-    const qsizetype at = frame.indexOf(stampDigits);
-    if (at < 0)
-        return hex(frame);
-    usedStamp = true;
-    QStringList parts{hex(frame.left(at)), QLatin1String(kStampFields),
-                      hex(frame.mid(at + stampDigits.size()))};
-    parts.removeAll(QString());
-    return parts.join(QLatin1Char(' '));
-}
-
 QString table() {
-    // Always the same moment, so the output never changes; its digits are shown as field names.
-    const tqm::FrozenClock clock(QDateTime(QDate(2007, 9, 11), QTime(12, 34, 56)));
-    const QString stampDigits = tqm::clockStamp(clock).left(12);
-    bool usedStamp = false;
-
     QString out = QStringLiteral("| control | caption | description | bytes on the wire |\n"
                                  "|---|---|---|---|\n");
-    for (const tqm::CommandRow &row : tqm::commandTable()) {
+    bool usedStamp = false;
+    for (const tqm::CommandListing &c : tqm::commandListing()) {
         QStringList handOvers;
-        for (const QString &frame : tqm::commandFrames(row, clock))
-            handOvers << QLatin1Char('`') + wireBytes(frame, stampDigits, usedStamp) +
-                             QLatin1Char('`');
+        for (const QString &bytes : c.handOvers) {
+            usedStamp = usedStamp || bytes.contains(QLatin1String(tqm::kStampFields));
+            handOvers << QLatin1Char('`') + bytes + QLatin1Char('`');
+        }
         out += QStringLiteral("| `%1` | %2 | %3 | %4 |\n")
-                   .arg(QLatin1String(row.control), cell(caption(row.control)),
-                        cell(QString::fromUtf8(row.description)),
+                   .arg(QLatin1String(c.row->control), cell(c.caption), cell(c.description),
                         handOvers.join(QLatin1String(", then ")));
     }
     out +=
@@ -74,7 +40,7 @@ QString table() {
     if (usedStamp)
         out += QStringLiteral("`%1`: the PC's date and time at the click, two ASCII digits each "
                               "(`30` to `39`).\n")
-                   .arg(QLatin1String(kStampFields));
+                   .arg(QLatin1String(tqm::kStampFields));
     return out;
 }
 

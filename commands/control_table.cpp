@@ -1,5 +1,8 @@
 // The control table of the one window, in the window's own order, and the COM option captions.
-#include "app/control_table.h"
+#include "commands/control_table.h"
+
+#include <cstring>
+#include <iterator>
 
 namespace tqm {
 
@@ -53,6 +56,7 @@ constexpr PortOption kPortOptions[] = {
     {"Optcom7", 7, "COM7 PORT ON"}, {"Optcom8", 8, "COM8 PORT ON"},
 };
 // clang-format on
+static_assert(std::size(kPortOptions) == kComPorts);
 
 } // namespace
 
@@ -61,6 +65,13 @@ std::span<const ControlRow> controlTable() {
 }
 std::span<const PortOption> portOptions() {
     return kPortOptions;
+}
+
+const ControlRow *findControl(const char *name) {
+    for (const ControlRow &row : kControls)
+        if (std::strcmp(row.name, name) == 0)
+            return &row;
+    return nullptr;
 }
 
 } // namespace tqm

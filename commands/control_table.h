@@ -26,10 +26,14 @@ inline constexpr const char *kWindowCaption = "TQM-810 DEMO PROGRAM 2007년 9월
 inline constexpr int kClientWidthTwips = 11685;
 inline constexpr int kClientHeightTwips = 6555;
 inline constexpr int kTwipsPerPixel = 15;
+// The COM options, COM1 to COM8: one row each in portOptions().
+inline constexpr int kComPorts = 8;
 inline constexpr const char *kNoSuchPortMessage = "존제 하지 않는 통신포트 입니다.";
 
 std::span<const ControlRow> controlTable();
 std::span<const PortOption> portOptions();
+// The row of the control of that name, or nullptr.
+const ControlRow *findControl(const char *name);
 
 constexpr int twipsToPixels(int twips) {
     return (twips + kTwipsPerPixel / 2) / kTwipsPerPixel;
