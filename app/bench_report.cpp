@@ -9,6 +9,7 @@
 #include "app/main_window.h"
 #include "app/receive_box.h"
 #include "commands/command_table.h"
+#include "process/signal_events.h"
 
 #ifdef Q_OS_UNIX
 #include <QAbstractButton>
@@ -17,11 +18,9 @@
 #include <QEvent>
 #include <QFile>
 #include <QMouseEvent>
-#include <QSocketNotifier>
 #include <QTimer>
 
 #include <algorithm>
-#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <ctime>
@@ -83,34 +82,13 @@ private:
         return qint64(ts.tv_sec) * 1000000000 + ts.tv_nsec;
     }
 
-    static inline int signalPipe_[2] = {-1, -1};
-
-    static void onSignal(int sig) {
-        const int saved = errno;
-        const char byte = char(sig);
-        [[maybe_unused]] const ssize_t n = ::write(signalPipe_[1], &byte, 1);
-        errno = saved;
-    }
-
     void catchSignals() {
-        if (::pipe(signalPipe_) != 0)
-            return;
-        auto *notifier = new QSocketNotifier(signalPipe_[0], QSocketNotifier::Read, this);
-        connect(notifier, &QSocketNotifier::activated, this, [this] {
-            char sig = 0;
-            if (::read(signalPipe_[0], &sig, 1) != 1)
-                return;
-            if (sig == SIGUSR1)
+        connect(&signalEvents_, &SignalEvents::caught, this, [this](int number) {
+            if (number == SIGUSR1)
                 report("signal", false);
             else
                 window_.close(); // the last window: the application quits and reports "end"
         });
-        struct sigaction action {};
-        action.sa_handler = onSignal;
-        sigemptyset(&action.sa_mask);
-        action.sa_flags = SA_RESTART;
-        for (int sig : {SIGUSR1, SIGTERM, SIGINT})
-            sigaction(sig, &action, nullptr);
     }
 
     // Lateness counted in 0.05 ms steps, all beyond a second in the last: a soak of any length
@@ -173,6 +151,7 @@ private:
     }
 
     MainWindow &window_;
+    SignalEvents signalEvents_{SIGUSR1, SIGTERM, SIGINT};
     const ReceiveBox &box_;
     const QString path_;
     QTimer heartbeat_;

@@ -1,4 +1,5 @@
 // tqm810-sim: a simulated TQM-810 on a pseudo-terminal, for trying the console without hardware.
+#include "process/signal_events.h"
 #include "sim/pty_device.h"
 
 #include <QCommandLineParser>
@@ -6,7 +7,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSocketNotifier>
 
 #include <cerrno>
 #include <csignal>
@@ -16,15 +16,6 @@
 #include <unistd.h>
 
 namespace {
-
-int g_signalPipe[2] = {-1, -1};
-
-void onSignal(int) {
-    const int saved = errno;
-    const char byte = 1;
-    [[maybe_unused]] const ssize_t n = ::write(g_signalPipe[1], &byte, 1);
-    errno = saved;
-}
 
 // Scripts read stdout as it comes, so every line is flushed.
 void say(FILE *to, const QString &line) {
@@ -118,21 +109,12 @@ int main(int argc, char **argv) {
         return 1;
     }
 
-    if (::pipe(g_signalPipe) != 0) {
+    tqm::SignalEvents stop({SIGINT, SIGTERM, SIGHUP});
+    if (!stop.ok()) {
         say(stderr, QStringLiteral("tqm810-sim: cannot make the signal pipe"));
         return 1;
     }
-    QSocketNotifier signalNotifier(g_signalPipe[0], QSocketNotifier::Read);
-    QObject::connect(&signalNotifier, &QSocketNotifier::activated, &app, [] {
-        char drained[16];
-        [[maybe_unused]] const ssize_t n = ::read(g_signalPipe[0], drained, sizeof drained);
-        QCoreApplication::quit();
-    });
-    struct sigaction action {};
-    action.sa_handler = onSignal;
-    sigemptyset(&action.sa_mask);
-    for (int sig : {SIGINT, SIGTERM, SIGHUP})
-        sigaction(sig, &action, nullptr);
+    QObject::connect(&stop, &tqm::SignalEvents::caught, &app, [] { QCoreApplication::quit(); });
 
     QString link;
     if (parser.isSet(portsDir)) {
