@@ -37,6 +37,14 @@ LineSettings parseSettings(const QString &settings) {
     return line;
 }
 
+QString settingsText(const LineSettings &line) {
+    return QStringLiteral("%1,%2,%3,%4")
+        .arg(line.baud)
+        .arg(QLatin1Char(line.parity))
+        .arg(line.dataBits)
+        .arg(line.stopBits);
+}
+
 SerialControl::SerialControl(QObject *parent)
     : QObject(parent) {}
 

@@ -1,6 +1,7 @@
-// The serial communications control `mscom1`: the properties and the one event the console uses,
-// with the values that stay set across closing and reopening the port. Two implementations:
-// QtSerialControl on a real port, FakeSerialControl in memory for tests.
+// The serial communications control `mscom1`: the properties the console uses, with the values
+// that stay set across closing and reopening the port, its communication event, and the signals a
+// transcript and the loss report follow. Two implementations: QtSerialControl on a real port,
+// FakeSerialControl in memory for tests.
 #pragma once
 
 #include <QByteArray>
@@ -18,6 +19,8 @@ struct LineSettings {
 
 // Parses "9600,n,8,1"; throws Failure on anything else.
 LineSettings parseSettings(const QString &settings);
+// The settings string of `line`, as parseSettings reads it.
+QString settingsText(const LineSettings &line);
 
 class SerialControl : public QObject {
     Q_OBJECT
@@ -118,7 +121,7 @@ private:
     int commPort_ = 1;
     bool open_ = false;
     bool lost_ = false;
-    QString settings_ = QStringLiteral("9600,n,8,1");
+    QString settings_ = settingsText(LineSettings{});
     LineSettings line_;
     int rThreshold_ = 0;
     int inputMode_ = 0;

@@ -1,8 +1,8 @@
 // libFuzzer entry for the line settings string: any text is either refused with a Failure or
 // gives settings the line can take, which read back the same and leave nothing half-changed.
 #include "serial/failure.h"
-#include "tests/support/fake_serial_control.h"
 #include "serial/serial_control.h"
+#include "tests/support/fake_serial_control.h"
 
 #include <QRegularExpression>
 
@@ -77,8 +77,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     // as written, since the description label shows it.
     // One control per input: the fake keeps a trace of every write, which would pile up.
     tqm::FakeSerialControl port;
-    const QString before = QStringLiteral("9600,n,8,1");
-    port.setSettings(before);
+    const QString before = port.settings();
     try {
         port.setSettings(text);
         if (!taken || port.settings() != text)
