@@ -1,11 +1,9 @@
 // Reading console.conf.
 #include "app/console_config.h"
 
-#include "app/main_window.h"
+#include "link/link.h"
 #include "receive/transcript.h"
 #include "serial/port_map.h"
-
-#include <QCoreApplication>
 
 #include <QFile>
 
@@ -27,19 +25,12 @@ QString configuredTranscript(const QString &folder, const QDateTime &start) {
     return pattern.isEmpty() ? QString() : expandTranscriptPath(pattern, start, folder);
 }
 
-std::unique_ptr<Transcript> startTranscript(const QString &option, MainWindow &window,
-                                            SerialControl &mscom1) {
+void startTranscript(const QString &option, Link &link) {
     const QString path = option.isEmpty() ? configuredTranscript(PortMap::defaultConfigDir(),
                                                                  QDateTime::currentDateTime())
                                           : option;
-    if (path.isEmpty())
-        return nullptr;
-    auto transcript = std::make_unique<Transcript>();
-    window.setTranscript(transcript.get());
-    if (transcript->open(path, QCoreApplication::applicationName(),
-                         QCoreApplication::applicationVersion()))
-        transcript->attach(mscom1);
-    return transcript;
+    if (!path.isEmpty())
+        link.attachTranscript(path);
 }
 
 } // namespace tqm

@@ -4,7 +4,6 @@
 
 #include <QDateTime>
 #include <QString>
-#include <memory>
 
 namespace tqm {
 
@@ -12,14 +11,11 @@ namespace tqm {
 // time fields filled in from `start`; empty when there is no such file or line.
 QString configuredTranscript(const QString &folder, const QDateTime &start);
 
-class MainWindow;
-class SerialControl;
-class Transcript;
+class Link;
 
-// The transcript of this start: `option` (--transcript) when given, else what console.conf in
-// the settings folder asks for; null when neither names one. A file that cannot be opened is
-// reported by the window once it runs, and the console goes on without it.
-std::unique_ptr<Transcript> startTranscript(const QString &option, MainWindow &window,
-                                            SerialControl &mscom1);
+// Records the link in the transcript of this start: `option` (--transcript) when given, else what
+// console.conf in the settings folder asks for; none when neither names one. A file that cannot be
+// opened is reported by the window once it runs, and the console goes on without it.
+void startTranscript(const QString &option, Link &link);
 
 } // namespace tqm

@@ -1,11 +1,13 @@
 // Start-up: the one window on the real serial port and the PC clock.
-#include "app/bench_report.h"
 #include "app/console_config.h"
 #include "app/main_window.h"
 #include "commands/clock.h"
-#include "receive/transcript.h"
 #include "serial/cp949.h"
 #include "serial/qt_serial_control.h"
+
+#ifdef TQM_BENCH_HOOK
+#include "app/bench_report.h"
+#endif
 
 #include <QApplication>
 #include <QMessageBox>
@@ -87,8 +89,10 @@ int main(int argc, char *argv[]) {
     tqm::QtSerialControl mscom1;
     tqm::SystemClock clock;
     tqm::MainWindow main(mscom1, clock);
-    const auto bench = tqm::startBenchReport(main); // benchmarks only
-    const auto transcriptFile = tqm::startTranscript(transcript, main, mscom1);
+#ifdef TQM_BENCH_HOOK
+    const auto bench = tqm::startBenchReport(main); // off unless TQM810_BENCH_REPORT is set
+#endif
+    tqm::startTranscript(transcript, main.link());
     main.load();
     main.show();
     return app.exec();

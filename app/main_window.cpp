@@ -2,11 +2,11 @@
 // line controls, commands, the receive event and the log file.
 #include "app/main_window.h"
 
-#include "app/control_table.h"
+#include "app/failure_queue.h"
+#include "app/loss_report.h"
 #include "app/receive_box.h"
 #include "receive/byte_rendering.h"
 #include "receive/log_file.h"
-#include "receive/transcript.h"
 #include "serial/failure.h"
 
 #include <QCheckBox>
@@ -20,7 +20,6 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QScopedValueRollback>
 #include <QShortcut>
 #include <QTimer>
 #include <QToolTip>
@@ -46,12 +45,18 @@ QRect twipsRect(const ControlRow &row) {
 MainWindow::MainWindow(SerialControl &port, const Clock &clock, QWidget *parent)
     : QWidget(parent)
     , mscom1(port)
-    , clock_(clock) {
+    , clock_(clock)
+    , link_(port, clock)
+    , afterTheEvent_(
+          new FailureQueue([this](const QString &cause) { report_failure(cause); }, this))
+    , lossReport_(new LossReport(link_, clock, *this)) {
     setObjectName(QStringLiteral("main"));
     setWindowTitle(caption(kWindowCaption));
-    waitingTimer_.setSingleShot(true);
-    waitingTimer_.setInterval(0);
-    connect(&waitingTimer_, &QTimer::timeout, this, &MainWindow::reportWaitingFailures);
+    // The failure surfaces inside a signal of the serial control, which must not wait for the
+    // operator: it is shown after the event, like a failure of the receive event.
+    connect(&link_, &Link::transcriptFailed, this, [this](const QString &why) {
+        afterTheEvent_->add(why + QStringLiteral("\nThe console goes on without a transcript."));
+    });
     setFixedSize(twipsToPixels(kClientWidthTwips), twipsToPixels(kClientHeightTwips));
     buildControls();
     bindEvents();
@@ -167,92 +172,13 @@ void MainWindow::runEvent(const QString &routine, const std::function<void()> &r
         if (answer == Answer::Now)
             report_failure(failure.message());
         else
-            reportAfterTheEvent(failure.message());
+            afterTheEvent_->add(failure.message());
     }
 }
 
 void MainWindow::report_failure(const QString &cause) {
     QMessageBox box(QMessageBox::Warning, windowTitle(), cause, QMessageBox::Ok, this);
     box.exec();
-}
-
-void MainWindow::reportAfterTheEvent(const QString &cause) {
-    waitingFailures_ << cause;
-    // Failures that come while one is waiting or on screen go into the next box: one box at a
-    // time however many failures there are.
-    if (waitingFailures_.size() == 1 && !reportingWaiting_)
-        waitingTimer_.start();
-}
-
-void MainWindow::reportWaitingFailures() {
-    const QScopedValueRollback busy(reportingWaiting_, true);
-    while (!waitingFailures_.isEmpty()) {
-        QStringList causes;
-        QList<int> times;
-        for (const QString &cause : std::as_const(waitingFailures_)) {
-            const qsizetype seen = causes.indexOf(cause);
-            if (seen < 0) {
-                causes << cause;
-                times << 1;
-            } else {
-                ++times[seen];
-            }
-        }
-        waitingFailures_.clear();
-        for (qsizetype i = 0; i < causes.size(); ++i)
-            if (times[i] > 1)
-                causes[i] += QStringLiteral(" (%1 times)").arg(times[i]);
-        report_failure(causes.join(QLatin1Char('\n')));
-    }
-}
-
-void MainWindow::reportLoss(const QString &reason) {
-    const QString at = clock_.longTimeText(clock_.now().time());
-    const int port = mscom1.commPort();
-    LossReport &report = lossReports_[port];
-    if (!report.box || !report.box->isVisible())
-        report = LossReport{nullptr, {}, at, {}, {}, 0};
-    report.reason = reason;
-    report.away = at;
-    report.back.clear();
-    ++report.losses;
-    showLossReport(port);
-}
-
-void MainWindow::reportReturn() {
-    const auto found = lossReports_.find(mscom1.commPort());
-    if (found == lossReports_.end() || !found->second.box || !found->second.box->isVisible())
-        return; // the operator has seen the loss and closed its report
-    found->second.back = clock_.longTimeText(clock_.now().time());
-    showLossReport(found->first);
-}
-
-// Modeless: the operator may be away, and neither the window nor the link waits for them.
-void MainWindow::showLossReport(int port) {
-    LossReport &report = lossReports_[port];
-    QString text = report.reason + QLatin1Char('\n');
-    if (report.back.isEmpty())
-        text += QStringLiteral("The device went away at %1. The link reopens by itself when the "
-                               "device is back.")
-                    .arg(report.away);
-    else
-        text += QStringLiteral("The device went away at %1 and came back at %2. The link is open "
-                               "again.")
-                    .arg(report.away, report.back);
-    if (report.losses > 1)
-        text += QStringLiteral("\n%1 losses since %2.").arg(report.losses).arg(report.since);
-    if (!report.box) {
-        report.box =
-            new QMessageBox(QMessageBox::Warning, windowTitle(), text, QMessageBox::Ok, this);
-        report.box->setAttribute(Qt::WA_DeleteOnClose);
-        // OK only hides a dialog; the box goes with its answer, so none piles up hidden.
-        connect(report.box, &QDialog::finished, report.box, &QObject::deleteLater);
-        report.box->setModal(false);
-        report.box->show();
-    } else {
-        report.box->setText(text);
-    }
-    report.box->setIcon(report.back.isEmpty() ? QMessageBox::Warning : QMessageBox::Information);
 }
 
 // An option's Click runs when it becomes selected, by the operator or by a routine, and again
@@ -279,8 +205,6 @@ void MainWindow::bindEvents() {
         runEvent(
             QStringLiteral("mscom1_OnComm"), [this] { mscom1_OnComm(); }, Answer::AfterTheEvent);
     });
-    connect(&mscom1, &SerialControl::linkLost, this, &MainWindow::reportLoss);
-    connect(&mscom1, &SerialControl::linkRestored, this, &MainWindow::reportReturn);
     connect(chkdtr, &QCheckBox::toggled, this,
             [this] { runEvent(QStringLiteral("chkdtr_Click"), [this] { chkdtr_Click(); }); });
     connect(chkrts, &QCheckBox::toggled, this,
@@ -320,59 +244,36 @@ void MainWindow::Form_Load() {
     comm_open();
 }
 
-void MainWindow::setTranscript(Transcript *transcript) {
-    transcript_ = transcript;
-    // The failure surfaces inside a signal of the serial control, which must not wait for the
-    // operator: it is shown after the event, like a failure of the receive event.
-    connect(transcript, &Transcript::failed, this, [this](const QString &why) {
-        reportAfterTheEvent(why + QStringLiteral("\nThe console goes on without a transcript."));
-    });
-}
-
 void MainWindow::port_search() {
     emit routineRan(QStringLiteral("port_search"));
     list_port->clear();
-    // Probing every port is not a link event of the transcript.
-    if (transcript_)
-        transcript_->setPaused(true);
-    for (int n = 1; n <= 8; ++n)
-        if (port_check(mscom1, n))
-            list_port->addItem(QStringLiteral("COM%1").arg(n));
-    if (transcript_)
-        transcript_->setPaused(false);
+    const auto check = [this](SerialControl &port, int n) { return port_check(port, n); };
+    for (const int n : link_.probeComPorts(check))
+        list_port->addItem(comName(n));
 }
 
 // True when port n opened without an error; either way the port is left closed.
 bool MainWindow::port_check(SerialControl &port, int n) {
-    try {
-        port.setCommPort(n);
-        port.setPortOpen(true);
-        if (port.portOpen())
-            port.setPortOpen(false);
-        return true;
-    } catch (const Failure &) {
-        if (port.portOpen())
-            port.setPortOpen(false);
-        return false;
-    }
+    return portOpens(port, n);
 }
 
 void MainWindow::comm_open() {
     emit routineRan(QStringLiteral("comm_open"));
     if (mscom1.portOpen())
         return;
-    mscom1.setCommPort(1);
+    const ConsoleLine &line = consoleLine();
+    mscom1.setCommPort(line.port);
     // Selecting runs Optcom1_Click, which finds the port number already 1.
-    Optcom[0]->setChecked(true);
-    mscom1.setSettings(QStringLiteral("9600,n,8,1"));
-    mscom1.setRThreshold(1);
-    mscom1.setInputMode(1);
+    Optcom[line.port - 1]->setChecked(true);
+    mscom1.setSettings(line.settings);
+    mscom1.setRThreshold(line.rThreshold);
+    mscom1.setInputMode(line.inputMode);
     mscom1.setPortOpen(true);
-    mscom1.setInputLen(0);
-    mscom1.setDTREnable(true);
-    chkdtr->setChecked(true);
-    mscom1.setRTSEnable(true);
-    chkrts->setChecked(true);
+    mscom1.setInputLen(line.inputLen);
+    mscom1.setDTREnable(line.dtr);
+    chkdtr->setChecked(line.dtr);
+    mscom1.setRTSEnable(line.rts);
+    chkrts->setChecked(line.rts);
     Label->setText(mscom1.settings());
 }
 
@@ -410,10 +311,7 @@ void MainWindow::Form_Unload() {
 
 void MainWindow::closeEvent(QCloseEvent *event) {
     runEvent(QStringLiteral("Form_Unload"), [this] { Form_Unload(); });
-    // A loss report is about this window's link; it does not outlive the window on screen.
-    for (auto &[port, report] : lossReports_)
-        if (report.box)
-            report.box->close();
+    lossReport_->closeAll();
     event->accept();
 }
 

@@ -3,27 +3,25 @@
 
 #include "commands/clock.h"
 #include "commands/command_table.h"
+#include "commands/control_table.h"
+#include "link/link.h"
 #include "serial/serial_control.h"
 
-#include <QPointer>
-#include <QStringList>
-#include <QTimer>
 #include <QWidget>
 #include <array>
 #include <functional>
-#include <map>
 
 class QAbstractButton;
 class QCheckBox;
 class QLabel;
 class QListWidget;
-class QMessageBox;
 class QRadioButton;
 
 namespace tqm {
 
+class FailureQueue;
+class LossReport;
 class ReceiveBox;
-class Transcript;
 
 class MainWindow : public QWidget {
     Q_OBJECT
@@ -35,9 +33,8 @@ public:
     // Runs the load routine as the window's Load event: after the controls exist, before show().
     void load();
 
-    // Records the line in `transcript` (attached to the serial control already), leaving out the
-    // start-up probes; a transcript that cannot be written is reported once.
-    void setTranscript(Transcript *transcript);
+    // The link over `mscom1`: a transcript attached there is reported here when it fails.
+    Link &link() { return link_; }
 
     // The window's routines, under the names the operator's documentation uses. They throw
     // Failure at a failing step; the event bindings catch it and report it.
@@ -77,36 +74,19 @@ private:
     void runEvent(const QString &routine, const std::function<void()> &run,
                   Answer answer = Answer::Now);
     void report_failure(const QString &cause);
-    void reportAfterTheEvent(const QString &cause);
-    void reportWaitingFailures();
-    // The loss report: one modeless box per port, kept up to date while it is on screen.
-    void reportLoss(const QString &reason);
-    void reportReturn();
-    void showLossReport(int port);
 
     SerialControl &mscom1;
     const Clock &clock_;
-    Transcript *transcript_ = nullptr;
-
-    struct LossReport {
-        QPointer<QMessageBox> box; // null once the operator has closed it
-        QString reason;            // the latest loss's
-        QString since;             // the first loss's time while this box is up
-        QString away;
-        QString back; // empty while the device is away
-        int losses = 0;
-    };
-    std::map<int, LossReport> lossReports_;
-    QStringList waitingFailures_;
-    QTimer waitingTimer_; // zero-interval, single shot: the next turn of the event loop
-    bool reportingWaiting_ = false;
+    Link link_;
+    FailureQueue *afterTheEvent_ = nullptr;
+    LossReport *lossReport_ = nullptr;
 
     QLabel *Label = nullptr;
     ReceiveBox *txtrecv = nullptr;
     QListWidget *list_port = nullptr;
     QCheckBox *chkdtr = nullptr;
     QCheckBox *chkrts = nullptr;
-    std::array<QRadioButton *, 8> Optcom{};
+    std::array<QRadioButton *, kComPorts> Optcom{};
 };
 
 } // namespace tqm

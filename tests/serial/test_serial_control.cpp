@@ -164,6 +164,7 @@ void SerialControlTest::lostLinkClosesAndReopens() {
     FakeSerialControl port;
     port.setCommPort(2);
     port.setDTREnable(true);
+    port.setRTSEnable(true);
     port.setPortOpen(true);
     QSignalSpy lost(&port, &SerialControl::linkLost);
     QSignalSpy back(&port, &SerialControl::linkRestored);
@@ -172,12 +173,13 @@ void SerialControlTest::lostLinkClosesAndReopens() {
     QCOMPARE(lost.count(), 1);
     QVERIFY(!port.portOpen());
     QVERIFY_THROWS_EXCEPTION(Failure, port.output(QStringLiteral("\x1b+T")));
-    port.lineDtr = false;
+    port.lineDtr = port.lineRts = false;
     port.restoreDevice();
     QCOMPARE(back.count(), 1);
     QVERIFY(port.portOpen());
     QCOMPARE(port.commPort(), 2);
     QCOMPARE(port.lineDtr, true);
+    QCOMPARE(port.lineRts, true);
 }
 
 void SerialControlTest::cp949_data() {

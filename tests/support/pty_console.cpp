@@ -11,13 +11,9 @@ namespace tqm::test {
 bool PtyConsole::start() {
     port = std::make_unique<QtSerialControl>(PortMap(ports.path()));
     window = std::make_unique<MainWindow>(*port, clock);
-    if (!transcriptPath.isEmpty()) {
-        transcript = std::make_unique<Transcript>();
-        window->setTranscript(transcript.get());
-        if (transcript->open(transcriptPath, QStringLiteral("tqm810-console"),
-                             QStringLiteral("test")))
-            transcript->attach(*port);
-    }
+    if (!transcriptPath.isEmpty())
+        window->link().attachTranscript(transcriptPath, {}, QStringLiteral("tqm810-console"),
+                                        QStringLiteral("test"));
     window->load();
     window->show();
     return QTest::qWaitForWindowExposed(window.get());

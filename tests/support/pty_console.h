@@ -3,7 +3,6 @@
 #pragma once
 
 #include "app/main_window.h"
-#include "receive/transcript.h"
 #include "serial/qt_serial_control.h"
 #include "tests/support/fixed_clock.h"
 #include "tests/support/pty_pair.h"
@@ -20,7 +19,6 @@ public:
     std::unique_ptr<MainWindow> window;
     // Set before start(): the console records its line there, as with --transcript.
     QString transcriptPath;
-    std::unique_ptr<Transcript> transcript;
 
     // Builds the window on the ports mapped so far, runs its load routine and shows it; true
     // once the window is on screen.
