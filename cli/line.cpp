@@ -4,20 +4,10 @@
 #include "cli/output.h"
 #include "serial/failure.h"
 
-#include <QCoreApplication>
-
 #include <QEventLoop>
 #include <QTimer>
 
 namespace tqm::cli {
-
-bool AnswerRules::met(const QString &printed) const {
-    if (expect)
-        return printed == *expect;
-    if (match)
-        return match->match(printed).hasMatch();
-    return true;
-}
 
 namespace {
 
@@ -31,10 +21,12 @@ PortMap mapFor(const PortChoice &choice) {
 
 Line::Line(const PortChoice &choice)
     : choice_(choice)
-    , port_(mapFor(choice)) {
-    connect(&port_, &SerialControl::linkLost, this, [this](const QString &reason) {
-        if (lost_.isEmpty())
-            lost_ = reason;
+    , port_(mapFor(choice))
+    , link_(port_, clock_) {
+    connect(&link_, &Link::transcriptFailed, this, [this](const QString &why) {
+        transcriptFailedOnce = true;
+        transcriptError_ = why;
+        toStderr(why);
     });
 }
 
@@ -42,28 +34,32 @@ bool Line::transcriptFailed() {
     return transcriptFailedOnce;
 }
 
+QString Line::lostReason() const {
+    const LinkLoss *loss = link_.loss(port_.commPort());
+    return loss ? loss->reason : QString();
+}
+
 void Line::open() {
-    if (!choice_.transcript.isEmpty() && !transcript_.isOpen()) {
-        if (!transcript_.open(choice_.transcript, QCoreApplication::applicationName(),
-                              QCoreApplication::applicationVersion())) {
-            transcriptFailedOnce = true;
-            throw Failure(transcript_.error());
-        }
-        const QString name =
-            choice_.device.isEmpty() ? QStringLiteral("COM%1").arg(choice_.com) : choice_.device;
-        transcript_.attach(port_, [name] { return name; });
-        connect(&transcript_, &Transcript::failed, this, [](const QString &why) {
-            transcriptFailedOnce = true;
-            toStderr(why);
-        });
+    if (!choice_.transcript.isEmpty()) {
+        QString name = choice_.device.isEmpty() ? comName(choice_.com) : choice_.device;
+        if (!link_.attachTranscript(choice_.transcript, [name = std::move(name)] { return name; }))
+            throw TranscriptUnavailable{};
     }
     port_.setCommPort(choice_.com);
-    port_.setSettings(QStringLiteral("9600,n,8,1"));
-    port_.setRThreshold(1);
-    port_.setInputLen(0);
-    port_.setDTREnable(choice_.dtr);
-    port_.setRTSEnable(choice_.rts);
+    setUpConsoleLine(port_, choice_.dtr, choice_.rts);
     port_.setPortOpen(true);
+}
+
+bool openOrSay(Line &line) {
+    try {
+        line.open();
+        return true;
+    } catch (const TranscriptUnavailable &) {
+        return false;
+    } catch (const Failure &failure) {
+        toStderr(failure.message());
+        return false;
+    }
 }
 
 void Line::close() {
@@ -72,8 +68,8 @@ void Line::close() {
 }
 
 void Line::throwIfLost() const {
-    if (!lost_.isEmpty())
-        throw Failure(lost_);
+    if (const QString reason = lostReason(); !reason.isEmpty())
+        throw Failure(reason);
 }
 
 QByteArray Line::exchange(const QStringList &frames, int waitMs, int idleMs,

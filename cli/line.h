@@ -1,14 +1,13 @@
-// The serial line as the command line uses it: opened with the console's settings, frames out,
+// The serial line as the command line uses it: the console's line on the link core, frames out,
 // an answer back.
 #pragma once
 
-#include "receive/transcript.h"
+#include "commands/clock.h"
+#include "link/link.h"
 #include "serial/qt_serial_control.h"
 
-#include <QRegularExpression>
 #include <QStringList>
 #include <functional>
-#include <optional>
 
 namespace tqm::cli {
 
@@ -20,25 +19,15 @@ struct PortChoice {
     QString transcript; // set: every exchange is recorded in this file
 };
 
-// When an answer is complete, and what it must be.
-struct AnswerRules {
-    int waitMs = 1000; // since the last frame
-    int idleMs = 100;  // quiet after at least one byte
-    bool hex = false;
-    std::optional<QString> expect;
-    std::optional<QRegularExpression> match; // anchored: the whole answer
-    QString matchText;                       // as the user wrote it
-
-    bool expects() const { return expect || match; }
-    bool met(const QString &printed) const;
-};
+// The transcript could not be opened: the cause is on stderr already, and nothing was sent.
+struct TranscriptUnavailable {};
 
 class Line : public QObject {
     Q_OBJECT
 public:
     explicit Line(const PortChoice &choice);
 
-    // Throws Failure with the cause as the console words it.
+    // Throws TranscriptUnavailable, or Failure with the cause as the console words it.
     void open();
     void close();
 
@@ -53,19 +42,26 @@ public:
     void pause(int ms);
 
     SerialControl &port() { return port_; }
-    const QString &lostReason() const { return lost_; }
+    // Why the device went away, once it has; empty before.
+    QString lostReason() const;
 
     // Whether a transcript of this run could not be opened, written or kept: the run goes on
     // without it, and ends with the port failure status.
     static bool transcriptFailed();
+    // Why, as said on stderr; empty while it has not failed.
+    const QString &transcriptError() const { return transcriptError_; }
 
 private:
     void throwIfLost() const;
 
     PortChoice choice_;
+    SystemClock clock_;
     QtSerialControl port_;
-    Transcript transcript_;
-    QString lost_;
+    Link link_;
+    QString transcriptError_;
 };
+
+// Opens the line; false, with the cause on stderr as the console words it, when it cannot.
+bool openOrSay(Line &line);
 
 } // namespace tqm::cli

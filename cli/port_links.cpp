@@ -1,6 +1,7 @@
 // Port map links: listing, setting by rename over the old link, removing.
 #include "cli/port_links.h"
 
+#include "commands/control_table.h"
 #include "serial/failure.h"
 #include "serial/port_map.h"
 
@@ -82,10 +83,11 @@ void PortLinks::remove(int port) {
 }
 
 int parseComName(const QString &name) {
-    static const QRegularExpression com(QStringLiteral("^com([1-8])$"),
+    static const QRegularExpression com(QStringLiteral("^com([1-9])$"),
                                         QRegularExpression::CaseInsensitiveOption);
     const QRegularExpressionMatch m = com.match(name);
-    return m.hasMatch() ? m.captured(1).toInt() : 0;
+    const int port = m.hasMatch() ? m.captured(1).toInt() : 0;
+    return port <= kComPorts ? port : 0;
 }
 
 } // namespace tqm::cli

@@ -12,8 +12,6 @@ struct PortLink {
 
 class PortLinks {
 public:
-    static constexpr int kPorts = 8;
-
     explicit PortLinks(QString portsDir);
 
     // What COMn is now: the link's target, or without the folder the fallback device name.

@@ -88,18 +88,11 @@ Step parseStep(const QStringList &words) {
             step.at = parseLocalTime(rest[1]);
         else if (!rest.isEmpty())
             throw Usage{QStringLiteral("clock takes nothing or --at \"YYYY-MM-DD hh:mm:ss\"")};
-    } else if (verb == QLatin1String("expect")) {
-        step.kind = Step::Expect;
+    } else if (verb == QLatin1String("expect") || verb == QLatin1String("match")) {
+        const bool expect = verb == QLatin1String("expect");
+        step.kind = expect ? Step::Expect : Step::Match;
         exactlyOne();
-        step.expected = rest[0];
-    } else if (verb == QLatin1String("match")) {
-        step.kind = Step::Match;
-        exactlyOne();
-        step.expected = rest[0];
-        step.pattern = QRegularExpression(QRegularExpression::anchoredPattern(rest[0]));
-        if (!step.pattern.isValid())
-            throw Usage{
-                QStringLiteral("bad regular expression: %1").arg(step.pattern.errorString())};
+        step.check = Expectation::of(expect ? Expectation::Expect : Expectation::Match, rest[0]);
     } else if (verb == QLatin1String("wait")) {
         step.kind = Step::Wait;
         exactlyOne();

@@ -1,8 +1,9 @@
 // A test script for `tqm810 run`: one step per line, all of it checked before anything is sent.
 #pragma once
 
+#include "cli/expectation.h"
+
 #include <QDateTime>
-#include <QRegularExpression>
 #include <QString>
 #include <QStringList>
 #include <optional>
@@ -16,8 +17,7 @@ struct Step {
     QString text;                // the line as written, without surrounding blanks
     QStringList operands;        // Send: command names; Lcd: the lines
     std::optional<QDateTime> at; // Clock --at
-    QString expected;            // Expect: the text; Match: the expression as written
-    QRegularExpression pattern;  // Match
+    Expectation check;           // Expect, Match
     int ms = 0;                  // Wait
 };
 

@@ -1,6 +1,6 @@
 // The script runner: one TAP test point per step, a failed expectation does not stop the run,
 // a lost port bails out.
-#include "cli/test_run.h"
+#include "cli/script_runner.h"
 
 #include "cli/lcd_text.h"
 #include "cli/output.h"
@@ -55,11 +55,6 @@ const Step *checkAfter(const QList<Step> &steps, qsizetype i) {
         (steps[i + 1].kind == Step::Expect || steps[i + 1].kind == Step::Match))
         return &steps[i + 1];
     return nullptr;
-}
-
-bool checkMet(const Step &check, const QString &printed) {
-    return check.kind == Step::Expect ? printed == check.expected
-                                      : check.pattern.match(printed).hasMatch();
 }
 
 void writeJunit(const QString &fileName, const QString &suite, const QList<Outcome> &outcomes) {
@@ -129,17 +124,24 @@ ExitStatus runScript(const QList<Step> &steps, Line &line, const RunOptions &opt
         return status;
     };
 
-    try {
-        line.open();
-    } catch (const Failure &failure) {
-        toStdout(QStringLiteral("Bail out! %1\n").arg(failure.message()));
-        toStderr(failure.message());
+    // A transcript that cannot be opened has said so on stderr already.
+    const auto bailOut = [&](const QString &cause, bool toStderrToo) {
+        toStdout(QStringLiteral("Bail out! %1\n").arg(cause));
+        if (toStderrToo)
+            toStderr(cause);
         if (!outcomes.isEmpty()) {
             outcomes[0].result = Outcome::Error;
-            outcomes[0].message = failure.message();
+            outcomes[0].message = cause;
         }
         status = PortFailure;
         return finish();
+    };
+    try {
+        line.open();
+    } catch (const TranscriptUnavailable &) {
+        return bailOut(line.transcriptError(), false);
+    } catch (const Failure &failure) {
+        return bailOut(failure.message(), true);
     }
 
     std::optional<QString> lastAnswer; // printed, of the last send, lcd or clock
@@ -177,7 +179,7 @@ ExitStatus runScript(const QList<Step> &steps, Line &line, const RunOptions &opt
                     std::function<bool(const QByteArray &)> enough;
                     if (check && k + 1 == exchanges.size())
                         enough = [check](const QByteArray &answer) {
-                            return checkMet(*check, printedAnswer(answer, false));
+                            return check->check.met(printedAnswer(answer, false));
                         };
                     answers << printedAnswer(
                         line.exchange(exchanges[k], options.waitMs, options.idleMs, enough), false);
@@ -187,14 +189,13 @@ ExitStatus runScript(const QList<Step> &steps, Line &line, const RunOptions &opt
                     diagnostics << QStringLiteral("    - %1").arg(yamlString(answer));
                 outcome.result = Outcome::Passed;
             } else if (step.kind == Step::Expect || step.kind == Step::Match) {
-                const QString what =
-                    step.kind == Step::Expect ? QStringLiteral("expect") : QStringLiteral("match");
-                outcome.description = what + QLatin1Char(' ') + quoted(step.expected);
+                outcome.description =
+                    step.check.verb() + QLatin1Char(' ') + quoted(step.check.text);
                 if (!lastAnswer) {
                     outcome.result = Outcome::Failed;
                     outcome.message = QStringLiteral("no answer yet");
                     outcome.description += QStringLiteral(" got no answer");
-                } else if (checkMet(step, *lastAnswer)) {
+                } else if (step.check.met(*lastAnswer)) {
                     outcome.result = Outcome::Passed;
                 } else {
                     outcome.result = Outcome::Failed;

@@ -1,0 +1,37 @@
+// The options that several sub-commands share, each written once with its help line: the PORT
+// options that choose and set up the line, and the ANSWER options that wait for and judge a reply.
+#pragma once
+
+#include "cli/args.h"
+#include "cli/expectation.h"
+#include "cli/line.h"
+
+#include <optional>
+#include <span>
+
+namespace tqm::cli {
+
+struct OptionSpec {
+    const char *name;  // "--com"
+    const char *value; // "N"; nullptr for a flag
+    const char *help;
+};
+
+std::span<const OptionSpec> portOptions();
+std::span<const OptionSpec> answerOptions();
+
+// When an answer is complete, and what it must be.
+struct AnswerRules {
+    int waitMs = 1000; // since the last frame
+    int idleMs = 100;  // quiet after at least one byte
+    bool hex = false;
+    std::optional<Expectation> check;
+
+    bool met(const QString &printed) const { return !check || check->met(printed); }
+};
+
+// Each throws Usage on a bad value.
+PortChoice portChoice(const Args &args);
+AnswerRules answerRules(const Args &args);
+
+} // namespace tqm::cli

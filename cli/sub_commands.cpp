@@ -1,0 +1,109 @@
+// The sub-command table and the help made from it.
+#include "cli/sub_commands.h"
+
+#include "cli/options.h"
+
+namespace tqm::cli {
+
+namespace {
+
+constexpr SubCommand kSubCommands[] = {
+    {"commands", "",
+     "list the device commands: control, alias, caption, description,\nframes in hex (\" | \" "
+     "between hand-overs)",
+     false, false, "", "", commandsCommand},
+    {"ports", "", "list COM1..COM8 that open now", false, false, "", "", portsCommand},
+    {"send", "[PORT] [ANSWER] COMMAND...",
+     "send each command (control name or alias) and print its answer", true, true, "", "",
+     sendCommand},
+    {"lcd", "[PORT] [ANSWER] LINE [LINE [LINE [LINE]]]",
+     "show up to four lines of text on the LCD (code page 949)", true, true, "", "", lcdCommand},
+    {"clock", "[PORT] [ANSWER] [--at \"YYYY-MM-DD hh:mm:ss\"]",
+     "set the device clock from the PC clock or the given local time", true, true, "--at", "",
+     clockCommand},
+    {"monitor", "[PORT] [--seconds S] [--timestamps]",
+     "print what arrives until S seconds pass, SIGINT or SIGTERM", true, false, "--seconds",
+     "--timestamps", monitorCommand},
+    {"run", "[PORT] [--junit FILE] [--wait MS] [--idle MS] SCRIPT",
+     "run a test script; TAP version 14 on stdout", true, false, "--junit --wait --idle", "",
+     runCommand},
+    {"map", "[COMn [TARGET | --remove]]", "show or change the port map (links in the ports folder)",
+     false, false, "", "--remove", mapCommand},
+    {"devices", "[--sysfs DIR] [--dev DIR] [--by-id DIR]", "list the serial devices present", false,
+     false, "--sysfs --dev --by-id", "", devicesCommand},
+};
+
+const char *const kHead = "Usage: tqm810 COMMAND [OPTIONS] [ARGUMENTS]\n"
+                          "Drives a TQM-810 terminal on a serial line with the console's frames "
+                          "(9600,n,8,1).\n";
+
+const char *const kTail =
+    "Script steps (run): send COMMAND..., lcd LINE..., clock [--at ...], expect TEXT, match "
+    "REGEX,\n"
+    "  wait MS, # comment. \"...\" quotes a word; inside it \\\" and \\\\ are the only escapes.\n"
+    "\n"
+    "Answers are printed one line per command, each byte as the console's receive box shows it.\n"
+    "The ports folder is ${XDG_CONFIG_HOME:-$HOME/.config}/tqm810-console/ports (links "
+    "com1..com8).\n"
+    "\n"
+    "Exit status (where several apply, the largest):\n"
+    "  0  done, every expectation met\n"
+    "  1  an expectation not met, or no answer where one was expected\n"
+    "  2  usage error: unknown command or option, bad text, bad script line\n"
+    "  3  the port or the transcript could not be opened, written or kept\n";
+
+// "  head" and its text in a column of their own; a head too wide for its column stands alone.
+QString entry(const QString &head, const QString &text, int column) {
+    const QString indent(column, QLatin1Char(' '));
+    QString line = QStringLiteral("  ") + head;
+    line += line.size() < column ? QString(column - line.size(), QLatin1Char(' '))
+                                 : QLatin1Char('\n') + indent;
+    return line + QString(text).replace(QLatin1Char('\n'), QLatin1Char('\n') + indent) +
+           QLatin1Char('\n');
+}
+
+QString optionList(const char *title, std::span<const OptionSpec> options) {
+    QString text = QString::fromLatin1(title) + QLatin1Char('\n');
+    for (const OptionSpec &o : options)
+        text += entry(QLatin1String(o.name) +
+                          (o.value ? QLatin1Char(' ') + QLatin1String(o.value) : QString()),
+                      QString::fromUtf8(o.help), 19);
+    return text;
+}
+
+QStringList names(const char *blankSeparated) {
+    return QString::fromLatin1(blankSeparated).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+}
+
+} // namespace
+
+std::span<const SubCommand> subCommands() {
+    return kSubCommands;
+}
+
+Args parseFor(const SubCommand &command, const QStringList &words) {
+    QStringList valued = names(command.valued);
+    QStringList flags = names(command.flags);
+    const auto take = [&](std::span<const OptionSpec> options) {
+        for (const OptionSpec &o : options)
+            (o.value ? valued : flags) << QLatin1String(o.name);
+    };
+    if (command.portOptions)
+        take(portOptions());
+    if (command.answerOptions)
+        take(answerOptions());
+    return parseArgs(words, valued, flags);
+}
+
+QString helpText() {
+    QString text = QString::fromUtf8(kHead) + QStringLiteral("\nCommands:\n");
+    for (const SubCommand &c : kSubCommands)
+        text += entry(QLatin1String(c.name) +
+                          (*c.synopsis ? QLatin1Char(' ') + QLatin1String(c.synopsis) : QString()),
+                      QString::fromUtf8(c.summary), 32);
+    return text + QLatin1Char('\n') + optionList("PORT options:", portOptions()) +
+           QLatin1Char('\n') + optionList("ANSWER options:", answerOptions()) + QLatin1Char('\n') +
+           QString::fromUtf8(kTail);
+}
+
+} // namespace tqm::cli
