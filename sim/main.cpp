@@ -85,7 +85,11 @@ int main(int argc, char **argv) {
                                      QStringLiteral("FILE"));
     const QCommandLineOption quiet(QStringLiteral("quiet"),
                                    QStringLiteral("Print only the device path, no state lines."));
-    parser.addOptions({portsDir, com, replies, quiet});
+    const QCommandLineOption record(
+        QStringLiteral("record"),
+        QStringLiteral("Append the bytes of every frame received to FILE, as they came."),
+        QStringLiteral("FILE"));
+    parser.addOptions({portsDir, com, replies, quiet, record});
     parser.process(app);
 
     bool comOk = false;
@@ -126,6 +130,20 @@ int main(int argc, char **argv) {
                             (error.isEmpty() ? QStringLiteral("cannot make %1").arg(dir) : error));
             return 1;
         }
+    }
+
+    QFile recordFile(parser.value(record));
+    if (parser.isSet(record)) {
+        if (!recordFile.open(QIODevice::Append)) {
+            say(stderr, QStringLiteral("tqm810-sim: %1: %2")
+                            .arg(recordFile.fileName(), recordFile.errorString()));
+            return 1;
+        }
+        QObject::connect(&pty, &tqm::sim::PtyDevice::frameReceived,
+                         [&recordFile](const tqm::sim::Frame &frame) {
+                             recordFile.write(frame.raw);
+                             recordFile.flush();
+                         });
     }
 
     say(stdout, pty.slavePath());

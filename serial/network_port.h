@@ -1,0 +1,69 @@
+// A network port on a device server: raw TCP, or Telnet with the serial line option. Connecting
+// and negotiating run in the background and are bounded in time; open() waits for them.
+#pragma once
+
+#include "serial/network_address.h"
+#include "serial/port_device.h"
+#include "serial/telnet_codec.h"
+
+#include <QTcpSocket>
+#include <QTimer>
+
+namespace tqm {
+
+class NetworkPort : public PortDevice {
+    Q_OBJECT
+public:
+    static constexpr int kConnectTimeoutMs = 3000;
+
+    NetworkPort(int com, NetworkAddress address, QObject *parent = nullptr);
+
+    // Connects and negotiates without waiting; attemptEnded says when it is done either way.
+    void connectInBackground();
+    bool attempting() const { return state_ == Connecting || state_ == Negotiating; }
+    bool failed() const { return state_ == Failed; }
+    const QString &failure() const { return failure_; }
+
+    // Waits for an attempt under way, or makes one, while the event loop runs for everything but
+    // the user's input: the window keeps painting, and no click or key runs a routine meanwhile.
+    void open(const LineSettings &line) override;
+    void close() override;
+    bool isOpen() const override { return state_ == Open; }
+    void applyLine(const LineSettings &line) override;
+    void applyDtr(bool on) override;
+    void applyRts(bool on) override;
+    void write(const QByteArray &bytes) override;
+    QByteArray read(qint64 maxBytes) override;
+    qint64 bytesAvailable() const override { return received_.size() - taken_; }
+    void discardInput() override;
+    bool mayReturn() override;
+
+signals:
+    void attemptEnded();
+
+private:
+    enum State { Closed, Connecting, Negotiating, Ready, Failed, Open };
+
+    bool raw() const { return address_.protocol == NetworkAddress::Protocol::Raw; }
+    QString where() const;
+    void onConnected();
+    // Takes what the socket holds through the codec into the receive buffer.
+    void pull();
+    void onReadyRead();
+    void onError();
+    void ready();
+    void fail(const QString &why);
+    void send(const QByteArray &bytes);
+
+    int com_;
+    NetworkAddress address_;
+    QTcpSocket socket_;
+    TelnetCodec codec_;
+    QByteArray received_; // device data not yet read, from taken_ on
+    qsizetype taken_ = 0;
+    QTimer deadline_;
+    State state_ = Closed;
+    QString failure_;
+};
+
+} // namespace tqm
