@@ -1,23 +1,13 @@
 # shellcheck shell=bash
-# Sourced by the CI checks that inspect the console through AT-SPI under Xvfb. Not a check itself:
-# .ci/run runs only scripts/ci/*.sh. Uses the check's own say().
+# Sourced by the CI checks that inspect the console through AT-SPI under Xvfb, after common.sh. Not a
+# check itself: .ci/run runs only scripts/ci/*.sh.
 
 # Stage two of a check exits with this when the accessibility bus cannot be had on this machine.
 no_bus=77
 
 # Installs what the checks need to run the console under Xvfb with an AT-SPI registry.
 install_atspi_packages() {
-  local needed=(dbus at-spi2-core python3-pyatspi gir1.2-atspi-2.0 xvfb xauth) missing=() p
-  for p in "${needed[@]}"; do
-    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-  done
-  ((${#missing[@]})) || return 0
-  local sudo=""
-  [[ $(id -u) -ne 0 ]] && sudo="sudo"
-  say "installing ${missing[*]}"
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get update -qq >/dev/null
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends \
-    "${missing[@]}" >/dev/null
+  install_missing dbus at-spi2-core python3-pyatspi gir1.2-atspi-2.0 xvfb xauth
 }
 
 # Waits until NAME has an owner on BUS (--session or --bus=ADDRESS), without starting anything.
