@@ -42,13 +42,4 @@ console_check_start
 start_sim "$work/sim.log" "$build/sim/tqm810-sim" \
   --ports-dir "$work/config/tqm810-console/ports" --com 1 || fail "no simulated COM1"
 
-XDG_CONFIG_HOME="$work/config" in_xvfb_session 120 bash "$0" --in-session "$work" &
-runner=$!
-status=0
-wait "$runner" || status=$?
-runner=""
-if ((status == no_bus)); then
-  say "SKIP: no AT-SPI accessibility bus could be started on this machine (see above)"
-  exit 0
-fi
-((status == 0)) || fail "the console as AT-SPI shows it is not as expected (status $status)"
+XDG_CONFIG_HOME="$work/config" run_atspi_stage 120 "the console as AT-SPI shows it is not as expected"

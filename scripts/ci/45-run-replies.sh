@@ -62,13 +62,4 @@ install_atspi_packages
 console_check_start
 
 printf '%s\n' "$REPLY" >"$work/replies"
-in_xvfb_session 60 bash "$0" --in-session "$work" &
-runner=$!
-status=0
-wait "$runner" || status=$?
-runner=""
-if ((status == no_bus)); then
-  say "SKIP: no AT-SPI accessibility bus could be started on this machine (see above)"
-  exit 0
-fi
-((status == 0)) || fail "run.sh --replies did not behave as expected (status $status)"
+run_atspi_stage 60 "run.sh --replies did not behave as expected"

@@ -50,3 +50,19 @@ start_atspi_bus() {
   fi
   say "accessibility bus at $address, registry up"
 }
+
+# Runs this check's second stage, `$0 --in-session $work`, on a private display and session bus and
+# waits for it: a stage that could start no accessibility bus is a skip, any other failure fails
+# the check, saying WHAT went wrong.
+run_atspi_stage() { # seconds what
+  local status=0
+  in_xvfb_session "$1" bash "$0" --in-session "$work" &
+  runner=$!
+  wait "$runner" || status=$?
+  runner=""
+  if ((status == no_bus)); then
+    say "SKIP: no AT-SPI accessibility bus could be started on this machine (see above)"
+    exit 0
+  fi
+  ((status == 0)) || fail "$2 (status $status)"
+}
