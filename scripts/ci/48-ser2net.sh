@@ -114,8 +114,9 @@ send_to "tcp://127.0.0.1:$raw"
 
 status=0
 "$tqm810" send --device "rfc2217://127.0.0.1:$closed" version 2>"$work/err" || status=$?
-((status == 3)) && grep -q "rfc2217://127.0.0.1:$closed" "$work/err" ||
+if ((status != 3)) || ! grep -q "rfc2217://127.0.0.1:$closed" "$work/err"; then
   fail "an unreachable server gave status $status: $(cat "$work/err")"
+fi
 status=0
 "$tqm810" send --device "rfc2217://127.0.0.1" version 2>"$work/err" || status=$?
 ((status == 2)) || fail "a URL without a port gave status $status: $(cat "$work/err")"
@@ -124,6 +125,7 @@ say "unreachable server: status 3 naming it; malformed URL: status 2"
 # --- the console: every command once ----------------------------------------------------------
 sleep 1 # ser2net lets the last client's pty go
 before=$(stat -c %s "$work/record.bin")
+# shellcheck disable=SC2016 # the backquotes are the README's
 expected=$(sed -n '/commands:begin/,/commands:end/p' "$here/README.md" | grep '^| `' |
   sed 's/.*| //; s/ |$//; s/`, then `/ /g; s/`//g; s/YY MM DD hh mm ss/3[0-9] 3[0-9] 3[0-9] 3[0-9] 3[0-9] 3[0-9] 3[0-9] 3[0-9] 3[0-9] 3[0-9] 3[0-9] 3[0-9]/' |
   tr '\n' ' ' | sed 's/ $//')
