@@ -177,7 +177,7 @@ void NetworkPort::open(const LineSettings &line) {
     }
     // Bytes that came while negotiating are the device's: they get their receive event.
     if (bytesAvailable() > 0)
-        QMetaObject::invokeMethod(this, &PortDevice::readyRead, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(this, "readyRead", Qt::QueuedConnection);
 }
 
 void NetworkPort::close() {

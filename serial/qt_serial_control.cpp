@@ -35,7 +35,7 @@ QtSerialControl::~QtSerialControl() {
 }
 
 QString QtSerialControl::portDescription(int port) const {
-    const QString url = map_.networkTarget(port);
+    QString url = map_.networkTarget(port);
     if (!url.isEmpty())
         return url;
     const QString path = map_.devicePath(port);

@@ -2,6 +2,7 @@
 // answer only where the state changes, so two sides cannot answer each other for ever.
 #include "serial/telnet_codec.h"
 
+#include <cstring>
 #include <initializer_list>
 #include <utility>
 
@@ -55,19 +56,29 @@ bool TelnetCodec::settled() const {
 TelnetCodec::Output TelnetCodec::feed(const QByteArray &bytes) {
     Output out;
     out.data.reserve(bytes.size());
-    for (const char c : bytes) {
-        const auto b = uint8_t(c);
+    const char *const begin = bytes.constData();
+    const char *const end = begin + bytes.size();
+    for (const char *p = begin; p != end;) {
+        if (parse_ == Data) {
+            // Device data comes in long runs between commands: each run is copied whole.
+            const auto *iac = static_cast<const char *>(std::memchr(p, kIac, size_t(end - p)));
+            const char *const stop = iac ? iac : end;
+            out.data.append(p, stop - p);
+            p = stop;
+            if (iac) {
+                parse_ = Iac;
+                ++p;
+            }
+            continue;
+        }
+        const auto b = uint8_t(*p++);
         switch (parse_) {
         case Data:
-            if (b == kIac)
-                parse_ = Iac;
-            else
-                out.data.append(c);
             break;
         case Iac:
             parse_ = Data;
             if (b == kIac)
-                out.data.append(c);
+                out.data.append(char(b));
             else if (b >= kWill)
                 verb_ = b, parse_ = Option;
             else if (b == kSb)
