@@ -37,6 +37,10 @@ NetworkPort::NetworkPort(int com, NetworkAddress address, QObject *parent)
                        .arg(where())
                        .arg(kConnectTimeoutMs / 1000));
     });
+    rest_.setSingleShot(true);
+    rest_.setInterval(kRestMs);
+    rest_.setTimerType(Qt::PreciseTimer);
+    connect(&rest_, &QTimer::timeout, this, &NetworkPort::endRest);
     connect(&socket_, &QTcpSocket::connected, this, &NetworkPort::onConnected);
     connect(&socket_, &QTcpSocket::readyRead, this, &NetworkPort::onReadyRead);
     connect(&socket_, &QTcpSocket::errorOccurred, this, &NetworkPort::onError);
@@ -116,6 +120,9 @@ void NetworkPort::pull() {
 }
 
 void NetworkPort::onReadyRead() {
+    if (resting_)
+        return; // what came stays in the socket until the rest is over
+    const qint64 before = socket_.bytesAvailable();
     pull();
     if (!raw() && state_ == Negotiating) {
         if (codec_.binaryRefused())
@@ -128,6 +135,25 @@ void NetworkPort::onReadyRead() {
         emit gone(where() + QStringLiteral(": the server refuses binary mode"));
     else if (state_ == Open && bytesAvailable() > 0)
         emit readyRead();
+    // A server passes a flood on in pieces of a TCP segment, and waking for each costs more than
+    // the bytes do. After a big piece the socket rests a moment and takes what gathered at once;
+    // an answer of a few bytes is never held back.
+    if (state_ == Open && before >= kFloodPiece && !resting_) {
+        resting_ = true;
+        // Qt stops reading once its buffer holds this much: nothing wakes us meanwhile.
+        socket_.setReadBufferSize(1);
+        rest_.start();
+    }
+}
+
+void NetworkPort::endRest() {
+    resting_ = false;
+    socket_.setReadBufferSize(0);
+    if (state_ != Open)
+        return;
+    socket_.waitForReadyRead(0); // takes what gathered in the kernel meanwhile, if anything
+    if (socket_.bytesAvailable() > 0)
+        onReadyRead();
 }
 
 void NetworkPort::onError() {
@@ -182,6 +208,9 @@ void NetworkPort::open(const LineSettings &line) {
 
 void NetworkPort::close() {
     deadline_.stop();
+    rest_.stop();
+    resting_ = false;
+    socket_.setReadBufferSize(0);
     state_ = Closed;
     socket_.abort();
     received_.clear();

@@ -50,6 +50,7 @@ private:
     // Takes what the socket holds through the codec into the receive buffer.
     void pull();
     void onReadyRead();
+    void endRest();
     void onError();
     void ready();
     void fail(const QString &why);
@@ -62,6 +63,11 @@ private:
     QByteArray received_; // device data not yet read, from taken_ on
     qsizetype taken_ = 0;
     QTimer deadline_;
+    // A piece this big means a flood: the next pieces are taken together after a short rest.
+    static constexpr qint64 kFloodPiece = 1024;
+    static constexpr int kRestMs = 5;
+    QTimer rest_;
+    bool resting_ = false;
     State state_ = Closed;
     QString failure_;
 };
