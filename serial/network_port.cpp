@@ -43,8 +43,13 @@ NetworkPort::NetworkPort(int com, NetworkAddress address, QObject *parent)
     connect(&rest_, &QTimer::timeout, this, &NetworkPort::endRest);
     connect(&socket_, &QTcpSocket::connected, this, &NetworkPort::onConnected);
     connect(&socket_, &QTcpSocket::readyRead, this, &NetworkPort::onReadyRead);
-    connect(&socket_, &QTcpSocket::errorOccurred, this, &NetworkPort::onError);
-    connect(&socket_, &QTcpSocket::disconnected, this, &NetworkPort::onError);
+    connect(&socket_, &QTcpSocket::errorOccurred, this, [this](QAbstractSocket::SocketError error) {
+        // A look for more data that found none (after a rest) is no failure of the connection.
+        if (error != QAbstractSocket::SocketTimeoutError)
+            onError(socket_.errorString());
+    });
+    connect(&socket_, &QTcpSocket::disconnected, this,
+            [this] { onError(QStringLiteral("closed by the server")); });
 }
 
 QString NetworkPort::where() const {
@@ -156,10 +161,7 @@ void NetworkPort::endRest() {
         onReadyRead();
 }
 
-void NetworkPort::onError() {
-    const QString cause = socket_.error() == QAbstractSocket::UnknownSocketError
-                              ? QStringLiteral("closed by the server")
-                              : socket_.errorString();
+void NetworkPort::onError(const QString &cause) {
     switch (state_) {
     case Connecting:
     case Negotiating:

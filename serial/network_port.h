@@ -51,7 +51,7 @@ private:
     void pull();
     void onReadyRead();
     void endRest();
-    void onError();
+    void onError(const QString &cause);
     void ready();
     void fail(const QString &why);
     void send(const QByteArray &bytes);
