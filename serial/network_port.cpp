@@ -21,10 +21,12 @@ constexpr char kServersLine[] =
 
 } // namespace
 
-NetworkPort::NetworkPort(int com, NetworkAddress address, QObject *parent)
+NetworkPort::NetworkPort(int com, NetworkAddress address, qint64 readAhead, QObject *parent)
     : PortDevice(parent)
     , com_(com)
-    , address_(std::move(address)) {
+    , address_(std::move(address))
+    , readAhead_(readAhead) {
+    socket_.setReadBufferSize(readAhead_);
     deadline_.setSingleShot(true);
     deadline_.setInterval(kConnectTimeoutMs);
     connect(&deadline_, &QTimer::timeout, this, [this] {
@@ -125,8 +127,10 @@ void NetworkPort::pull() {
 }
 
 void NetworkPort::onReadyRead() {
-    if (resting_)
-        return; // what came stays in the socket until the rest is over
+    // What came stays in the socket until the rest is over, or until the reader has taken what
+    // was read ahead.
+    if (resting_ || (state_ == Open && bytesAvailable() >= readAhead_))
+        return;
     const qint64 before = socket_.bytesAvailable();
     pull();
     if (!raw() && state_ == Negotiating) {
@@ -153,7 +157,7 @@ void NetworkPort::onReadyRead() {
 
 void NetworkPort::endRest() {
     resting_ = false;
-    socket_.setReadBufferSize(0);
+    socket_.setReadBufferSize(readAhead_);
     if (state_ != Open)
         return;
     socket_.waitForReadyRead(0); // takes what gathered in the kernel meanwhile, if anything
@@ -212,7 +216,7 @@ void NetworkPort::close() {
     deadline_.stop();
     rest_.stop();
     resting_ = false;
-    socket_.setReadBufferSize(0);
+    socket_.setReadBufferSize(readAhead_);
     state_ = Closed;
     socket_.abort();
     received_.clear();
@@ -258,6 +262,9 @@ QByteArray NetworkPort::read(qint64 maxBytes) {
     if (taken_ == received_.size()) {
         received_.clear();
         taken_ = 0;
+        // Held back while the reader was behind: its turn now, with an event of its own.
+        if (!resting_ && socket_.bytesAvailable() > 0)
+            QMetaObject::invokeMethod(this, "onReadyRead", Qt::QueuedConnection);
     }
     return out;
 }

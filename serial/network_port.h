@@ -16,7 +16,9 @@ class NetworkPort : public PortDevice {
 public:
     static constexpr int kConnectTimeoutMs = 3000;
 
-    NetworkPort(int com, NetworkAddress address, QObject *parent = nullptr);
+    // `readAhead`: how much is taken off the connection ahead of the reader; past it the server
+    // is held back by TCP, as a serial device is by its buffer.
+    NetworkPort(int com, NetworkAddress address, qint64 readAhead, QObject *parent = nullptr);
 
     // Connects and negotiates without waiting; attemptEnded says when it is done either way.
     void connectInBackground();
@@ -49,7 +51,7 @@ private:
     void onConnected();
     // Takes what the socket holds through the codec into the receive buffer.
     void pull();
-    void onReadyRead();
+    Q_INVOKABLE void onReadyRead();
     void endRest();
     void onError(const QString &cause);
     void ready();
@@ -58,6 +60,7 @@ private:
 
     int com_;
     NetworkAddress address_;
+    qint64 readAhead_;
     QTcpSocket socket_;
     TelnetCodec codec_;
     QByteArray received_; // device data not yet read, from taken_ on

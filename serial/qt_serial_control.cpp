@@ -50,7 +50,7 @@ std::unique_ptr<NetworkPort> QtSerialControl::networkPort(int port, const QStrin
     const auto address = parseNetworkAddress(url, &error);
     if (!address)
         throw Failure(QStringLiteral("COM%1: %2").arg(port).arg(error));
-    return std::make_unique<NetworkPort>(port, *address);
+    return std::make_unique<NetworkPort>(port, *address, 4 * readAheadSize);
 }
 
 void QtSerialControl::adopt(std::unique_ptr<PortDevice> device, const QString &target) {
