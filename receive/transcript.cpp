@@ -188,6 +188,7 @@ void Transcript::attach(SerialControl &port, std::function<QString()> portName) 
     connect(&port, &SerialControl::linkLost, this,
             [link](const QString &cause) { link(QStringLiteral("lost: ") + cause); });
     connect(&port, &SerialControl::linkRestored, this, [link] { link(QStringLiteral("back")); });
+    connect(&port, &SerialControl::noted, this, link);
     connect(&port, &SerialControl::lineChanged, this, [link](const QString &line, bool on) {
         link(line + (on ? QStringLiteral(" on") : QStringLiteral(" off")));
     });

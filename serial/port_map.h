@@ -25,6 +25,10 @@ public:
     // else /dev/ttyS{N-1}. Windows: \\.\COMn.
     QString devicePath(int port) const;
 
+    // The URL that COM`port`'s link (or the single device) is written as, when it leads to a
+    // network port ("rfc2217://lab-7:4001": a link whose target is the URL); empty otherwise.
+    QString networkTarget(int port) const;
+
     const QString &portsDir() const { return portsDir_; }
 
 private:

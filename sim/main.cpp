@@ -57,6 +57,7 @@ constexpr tqm::OptionSpec kOptions[] = {
     {"--com", "N", "Port number N for --ports-dir (default 1)."},
     {"--replies", "FILE", "Replace built-in replies with those in FILE."},
     {"--quiet", nullptr, "Print only the device path, no state lines."},
+    {"--record", "FILE", "Append the bytes of every frame received to FILE, as they came."},
 };
 
 const char *const kDescription =
@@ -176,6 +177,21 @@ int main(int argc, char **argv) {
                             (error.isEmpty() ? QStringLiteral("cannot make %1").arg(dir) : error));
             return 1;
         }
+    }
+
+    const std::optional<QString> recordPath = options.value(QStringLiteral("--record"));
+    QFile recordFile(recordPath.value_or(QString()));
+    if (recordPath) {
+        if (!recordFile.open(QIODevice::Append)) {
+            say(stderr, QStringLiteral("tqm810-sim: %1: %2")
+                            .arg(recordFile.fileName(), recordFile.errorString()));
+            return 1;
+        }
+        QObject::connect(&pty, &tqm::sim::PtyDevice::frameReceived,
+                         [&recordFile](const tqm::sim::Frame &frame) {
+                             recordFile.write(frame.raw);
+                             recordFile.flush();
+                         });
     }
 
     say(stdout, pty.slavePath());
