@@ -37,8 +37,22 @@ QString QtSerialControl::portDescription(int port) const {
     return target.isEmpty() ? path : target;
 }
 
+QString QtSerialControl::named(int port, const QString &device) const {
+    return map_.isSingle() ? map_.devicePath(port)
+                           : QStringLiteral("COM%1 (%2)").arg(port).arg(device);
+}
+
+QString QtSerialControl::shortName(int port) const {
+    return map_.isSingle() ? map_.devicePath(port) : QStringLiteral("COM%1").arg(port);
+}
+
+QString QtSerialControl::messageName(int port) const {
+    const QString device = QFileInfo(map_.devicePath(port)).canonicalFilePath();
+    return named(port, device.isEmpty() ? portDescription(port) : device);
+}
+
 QString QtSerialControl::failureText(int port, const QString &device) const {
-    QString text = QStringLiteral("COM%1 (%2): %3").arg(port).arg(device, port_.errorString());
+    QString text = named(port, device) + QStringLiteral(": ") + port_.errorString();
 #ifndef Q_OS_WIN
     if (port_.error() == QSerialPort::PermissionError &&
         ::access(QFile::encodeName(device).constData(), R_OK | W_OK) != 0)
@@ -51,6 +65,7 @@ QString QtSerialControl::failureText(int port, const QString &device) const {
 
 void QtSerialControl::openDevice(int port, const LineSettings &line) {
     reconnect_.stop();
+    heldElsewhere_ = false;
     const QString path = map_.devicePath(port);
     if (path.isEmpty())
         throw Failure(QStringLiteral("COM%1: no such port (no com%1 link in %2)")
@@ -59,13 +74,18 @@ void QtSerialControl::openDevice(int port, const LineSettings &line) {
     // The lock belongs to the device itself, not to the link that names it.
     QString device = QFileInfo(path).canonicalFilePath();
     if (device.isEmpty())
-        throw Failure(QStringLiteral("COM%1 (%2): No such file or directory")
-                          .arg(port)
-                          .arg(portDescription(port)));
+        throw Failure(named(port, portDescription(port)) +
+                      QStringLiteral(": No such file or directory"));
     port_.setPortName(device);
     port_.setReadBufferSize(readAheadSize);
-    if (!port_.open(QIODevice::ReadWrite))
+    if (!port_.open(QIODevice::ReadWrite)) {
+#ifndef Q_OS_WIN
+        // The lock file, or exclusive use, of another program: the user may open the device.
+        heldElsewhere_ = port_.error() == QSerialPort::PermissionError &&
+                         ::access(QFile::encodeName(device).constData(), R_OK | W_OK) == 0;
+#endif
         throw Failure(failureText(port, device));
+    }
     try {
         applyLine(line);
     } catch (...) {
@@ -82,9 +102,8 @@ void QtSerialControl::closeDevice() {
 
 void QtSerialControl::checkLine(bool ok, const char *what) {
     if (!ok)
-        throw Failure(QStringLiteral("COM%1: cannot set %2: %3")
-                          .arg(commPort())
-                          .arg(QLatin1String(what), port_.errorString()));
+        throw Failure(QStringLiteral("%1: cannot set %2: %3")
+                          .arg(shortName(commPort()), QLatin1String(what), port_.errorString()));
 }
 
 void QtSerialControl::applyLine(const LineSettings &line) {
@@ -105,8 +124,8 @@ void QtSerialControl::applyLine(const LineSettings &line) {
                                            ? QSerialPort::OneAndHalfStop
                                            : QSerialPort::OneStop;
     if (line.dataBits < 5)
-        throw Failure(QStringLiteral("COM%1: %2 data bits are not supported by this platform")
-                          .arg(commPort())
+        throw Failure(QStringLiteral("%1: %2 data bits are not supported by this platform")
+                          .arg(shortName(commPort()))
                           .arg(line.dataBits));
     checkLine(port_.setBaudRate(line.baud), "the speed");
     checkLine(port_.setDataBits(static_cast<QSerialPort::DataBits>(line.dataBits)), "data bits");
@@ -134,7 +153,7 @@ void QtSerialControl::applyRts(bool on) {
 void QtSerialControl::writeBytes(const QByteArray &bytes) {
     if (port_.write(bytes) != bytes.size())
         throw Failure(
-            QStringLiteral("COM%1: cannot send: %2").arg(commPort()).arg(port_.errorString()));
+            QStringLiteral("%1: cannot send: %2").arg(shortName(commPort()), port_.errorString()));
     // Put the frame on the line now rather than on the next turn of the event loop.
     port_.flush();
 }
@@ -170,9 +189,8 @@ qint64 QtSerialControl::bytesWaiting() const {
 
 void QtSerialControl::discardWaiting() {
     if (!port_.clear(QSerialPort::Input))
-        throw Failure(QStringLiteral("COM%1: cannot clear the input: %2")
-                          .arg(commPort())
-                          .arg(port_.errorString()));
+        throw Failure(QStringLiteral("%1: cannot clear the input: %2")
+                          .arg(shortName(commPort()), port_.errorString()));
 }
 
 void QtSerialControl::onError(QSerialPort::SerialPortError error) {
@@ -180,9 +198,8 @@ void QtSerialControl::onError(QSerialPort::SerialPortError error) {
         return;
     if (!portOpen())
         return;
-    const QString reason = QStringLiteral("COM%1 (%2): the device is gone (%3)")
-                               .arg(commPort())
-                               .arg(port_.portName(), port_.errorString());
+    const QString reason = named(commPort(), port_.portName()) +
+                           QStringLiteral(": the device is gone (%1)").arg(port_.errorString());
     // Keep what arrived before the loss: hand it over before the port closes.
     for (qint64 waiting = port_.bytesAvailable(); waiting > 0;) {
         raiseCommEvent(comEvReceive);

@@ -17,6 +17,11 @@ public:
 
     QString portDescription(int port) const override;
 
+    // How messages name COM`port`: "COM3 (/dev/ttyUSB0)", or a device named directly, as given.
+    QString messageName(int port) const;
+    // Whether the last open failed because another program holds the device.
+    bool heldElsewhere() const { return heldElsewhere_; }
+
     // The receive buffer: one read never yields more than this.
     static constexpr qint64 receiveBufferSize = 1024;
     // How much the port may hold ahead of the reader: the line is read in pieces of up to this
@@ -41,12 +46,15 @@ private:
     void tryReconnect();
     void checkLine(bool ok, const char *what);
     QString failureText(int port, const QString &device) const;
+    QString named(int port, const QString &device) const;
+    QString shortName(int port) const;
 
     PortMap map_;
     QSerialPort port_;
     QTimer reconnect_;
     bool delivering_ = false;
     bool redeliveryDue_ = false;
+    bool heldElsewhere_ = false;
 };
 
 } // namespace tqm
