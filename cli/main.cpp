@@ -43,12 +43,14 @@ int main(int argc, char *argv[]) {
             if (command != QLatin1String(c.name))
                 continue;
             const ExitStatus status = c.run(parseFor(c, words));
-            // Only after the run: a transcript may fail at its very last line.
-            return worst(status, Line::transcriptFailed() ? PortFailure : Done);
+            // Read only after the run has ended: a transcript may fail at its very last line.
+            const bool unwritten = Line::transcriptFailed() || stdoutLost();
+            return worst(status, unwritten ? PortFailure : Done);
         }
         throw Usage{QStringLiteral("unknown command \"%1\"").arg(command)};
     } catch (const Usage &usage) {
-        toStderr(usage.message + QStringLiteral(" (tqm810 --help tells more)"));
+        toStderr(usage.hint.isEmpty() ? usage.message
+                                      : QStringLiteral("%1 (%2)").arg(usage.message, usage.hint));
         return UsageError;
     } catch (const Failure &failure) {
         toStderr(failure.message());

@@ -356,13 +356,17 @@ void CliSendTest::usageErrors_data() {
     QTest::addColumn<QStringList>("args");
     QTest::addColumn<QString>("err");
     QTest::newRow("unknown command name")
-        << QStringList{"send", "version", "frobnicate"} << "tqm810: unknown command \"frobnicate\"";
+        << QStringList{"send", "version", "frobnicate"}
+        << "tqm810: unknown command \"frobnicate\" (tqm810 commands lists them)\n";
     QTest::newRow("unknown option")
         << QStringList{"send", "--loud", "version"} << "tqm810: unknown option --loud";
     QTest::newRow("option without value")
         << QStringList{"send", "version", "--wait"} << "tqm810: --wait wants a value";
     QTest::newRow("bad wait") << QStringList{"send", "--wait", "soon", "version"}
                               << "tqm810: --wait wants a whole number";
+    QTest::newRow("wait over ten minutes")
+        << QStringList{"send", "--wait", "600001", "version"}
+        << "tqm810: --wait wants a whole number from 0 to 600000";
     QTest::newRow("bad dtr") << QStringList{"send", "--dtr", "maybe", "version"}
                              << "tqm810: --dtr wants on or off";
     QTest::newRow("expect and match")
