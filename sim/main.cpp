@@ -71,7 +71,7 @@ int main(int argc, char **argv) {
         "replies are invented stand-ins, not what a real device sends.\n"
         "A reply file has lines +CODE = \"bytes\" (DATA = \"bytes\" for the A..Z run), '#' "
         "comments, and the escapes \\xHH \\r \\n \\t \\0 \\e \\\\ \\\" and \\p (the memory "
-        "read point); see sim/replies.example."));
+        "read point); a reply may have up to 16 MiB. See sim/replies.example."));
     parser.addHelpOption();
     parser.addVersionOption();
     const QCommandLineOption portsDir(QStringLiteral("ports-dir"),
@@ -138,6 +138,14 @@ int main(int argc, char **argv) {
                                          .arg(bytes.size())
                                          .arg(why, hexBytes(bytes)));
                      });
+    QObject::connect(
+        &pty, &tqm::sim::PtyDevice::replyDropped, [](qsizetype bytes, qsizetype unread) {
+            say(stderr,
+                QStringLiteral("dropped a reply of %1 byte(s): %2 byte(s) of earlier replies "
+                               "are still unread")
+                    .arg(bytes)
+                    .arg(unread));
+        });
     QObject::connect(&pty, &tqm::sim::PtyDevice::failed, &app, [](const QString &why) {
         say(stderr, QStringLiteral("tqm810-sim: ") + why);
         QCoreApplication::exit(1);
