@@ -9,6 +9,9 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -36,6 +39,8 @@ private slots:
     void clockRefusals();
     void usageErrors_data();
     void usageErrors();
+    void statuses_data();
+    void statuses();
     void absentPorts_data();
     void absentPorts();
     void heldPort();
@@ -386,6 +391,102 @@ void CliSendTest::usageErrors() {
     QCOMPARE(r.status, 2);
     QVERIFY2(r.err.startsWith(err), qPrintable(r.err));
     QCOMPARE(r.out, QString());
+}
+
+// What stands in a run's way besides its arguments: a limit of 300 bytes to any file it writes,
+// or %t/p a pipe that nobody reads, or one whose reader takes the first line and goes.
+enum Trouble { NoTrouble, FileLimit, UnreadPipe, ReaderGoes };
+
+void CliSendTest::statuses_data() {
+    QTest::addColumn<QString>("program");
+    QTest::addColumn<QStringList>("args"); // %d: the device, %f: the file below, %t: a folder
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<Trouble>("trouble");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<bool>("sends"); // the device hears something
+    QTest::addColumn<QString>("err");
+    const QString cli = QStringLiteral(TQM_CLI);
+    const QStringList send{"send", "--device", "%d", "--wait", "100", "--transcript"};
+    const QStringList run{"run", "--device", "%d", "%f"};
+    QTest::newRow("transcript full mid-run, expectation unmet")
+        << cli << send + QStringList{"%t/t", "--expect", "[ACK]", "version"} << QByteArray()
+        << FileLimit << 3 << true
+        << "tqm810: Cannot write the transcript %t/t: File too large\n"
+           "tqm810: expected \"[ACK]\", got \"\"\n";
+    QTest::newRow("transcript on /dev/full")
+        << cli << send + QStringList{"/dev/full", "version"} << QByteArray() << NoTrouble << 3
+        << false << "tqm810: Cannot write the transcript /dev/full: No space left on device\n";
+    QTest::newRow("transcript into a pipe nobody reads")
+        << cli << send + QStringList{"%t/p", "version"} << QByteArray() << UnreadPipe << 3 << false
+        << "tqm810: Cannot open the transcript %t/p: nobody reads from it\n";
+    QTest::newRow("transcript into a pipe whose reader goes")
+        << cli << send + QStringList{"%t/p", "version"} << QByteArray() << ReaderGoes << 3 << true
+        << "tqm810: Cannot write the transcript %t/p: Broken pipe\n";
+    QTest::newRow("script without steps")
+        << cli << run << QByteArray("# send version\n\n") << NoTrouble << 2 << false
+        << "tqm810: %f: no steps (tqm810 --help tells more)\n";
+    QTest::newRow("expect holding NUL")
+        << cli << run << QByteArray("send version\nexpect \"[ACK]\0\"\n", 29) << NoTrouble << 2
+        << false
+        << "tqm810: %f:2: control character U+0000 at position 6 (an answer shows it by its "
+           "name: [NUL], [STX] ...)\n";
+    QTest::newRow("expect not UTF-8")
+        << cli << run << QByteArray("send version\nmatch \xff\n") << NoTrouble << 2 << false
+        << "tqm810: %f:2: not UTF-8 text (tqm810 --help tells more)\n";
+    QTest::newRow("report file not writable")
+        << cli << QStringList{"run", "--device", "%d", "--junit", "/nonexistent/r.xml", "%f"}
+        << QByteArray("send version\n") << NoTrouble << 3 << false
+        << "tqm810: cannot write the report /nonexistent/r.xml: No such file or directory\n";
+    QTest::newRow("simulator reply over 16 MiB")
+        << QStringLiteral(TQM_SIM) << QStringList{"--replies", "%f"}
+        << "+# = \"" + QByteArray(16 * 1024 * 1024 + 1, 'A') + "\"\n"
+        << NoTrouble << 2 << false
+        << "tqm810-sim: %f:1: the reply has 16777217 bytes; a reply may have at most 16777216 "
+           "(16 MiB)\n";
+}
+
+// Catches a failure reported as success or as a lesser failure, a status that depends on what
+// else the run did, a warning or a signal instead of one message, or a device that hears
+// something before a bad script or report is found.
+void CliSendTest::statuses() {
+    QFETCH(QString, program);
+    QFETCH(QStringList, args);
+    QFETCH(QByteArray, file);
+    QFETCH(Trouble, trouble);
+    QFETCH(int, status);
+    QFETCH(bool, sends);
+    QFETCH(QString, err);
+    PtyPair far;
+    QTemporaryDir dir;
+    QFile f(dir.filePath("f"));
+    QVERIFY(f.open(QIODevice::WriteOnly) && f.write(file) == file.size());
+    f.close();
+    const QByteArray pipe = QFile::encodeName(dir.filePath("p"));
+    QVERIFY(trouble < UnreadPipe || ::mkfifo(pipe.constData(), 0600) == 0);
+    const int reader = trouble == ReaderGoes ? ::open(pipe, O_RDONLY | O_NONBLOCK | O_CLOEXEC) : -1;
+    for (QString &a : args)
+        a.replace("%d", far.slavePath()).replace("%f", f.fileName()).replace("%t", dir.path());
+    err.replace("%f", f.fileName()).replace("%t", dir.path());
+    Cli cli;
+    if (trouble == FileLimit)
+        cli.process().setChildProcessModifier([] {
+            const rlimit limit{300, 300};
+            ::setrlimit(RLIMIT_FSIZE, &limit);
+        });
+    const CliResult r = cli.run(
+        args,
+        [&] {
+            pollfd header{reader, POLLIN, 0};
+            if (reader < 0 || ::poll(&header, 1, 30000) != 1)
+                return;
+            ::close(reader);
+            QCOMPARE(far.read(3).toHex(' '), QByteArray("1b 2b 23"));
+            far.write(QByteArray::fromHex("06")); // an answer for a line nobody reads
+        },
+        program);
+    QCOMPARE(r.err, err);
+    QCOMPARE(r.status, status);
+    QCOMPARE(!far.drain(100).isEmpty() || reader >= 0, sends);
 }
 
 void CliSendTest::absentPorts_data() {
