@@ -43,16 +43,19 @@ Args parseArgs(const QStringList &words, const QStringList &valued, const QStrin
     return args;
 }
 
-int numberOption(const Args &args, const QString &option, int fallback, int min) {
+int numberOption(const Args &args, const QString &option, int fallback, int min, int max) {
     const std::optional<QString> text = args.value(option);
     if (!text)
         return fallback;
     bool ok = false;
     const int value = text->toInt(&ok);
-    if (!ok || value < min)
-        throw Usage{QStringLiteral("%1 wants a whole number from %2 up, not \"%3\"")
+    if (!ok || value < min || value > max)
+        throw Usage{QStringLiteral("%1 wants a whole number from %2 %3, not \"%4\"")
                         .arg(option)
                         .arg(min)
+                        .arg(max == std::numeric_limits<int>::max()
+                                 ? QStringLiteral("up")
+                                 : QStringLiteral("to %1").arg(max))
                         .arg(*text)};
     return value;
 }

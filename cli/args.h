@@ -5,6 +5,7 @@
 #include <QSet>
 #include <QString>
 #include <QStringList>
+#include <limits>
 #include <optional>
 
 namespace tqm::cli {
@@ -22,7 +23,11 @@ struct Args {
 // are the same. Throws Usage on an option not named here or one without its value.
 Args parseArgs(const QStringList &words, const QStringList &valued, const QStringList &flags);
 
-// A whole number from `min` up; throws Usage naming the option.
-int numberOption(const Args &args, const QString &option, int fallback, int min = 0);
+// The longest a script step or an option may wait: ten minutes. A monitor may run all day.
+constexpr int kLongestWaitMs = 10 * 60 * 1000;
+
+// A whole number from `min` to `max`; throws Usage naming the option.
+int numberOption(const Args &args, const QString &option, int fallback, int min = 0,
+                 int max = std::numeric_limits<int>::max());
 
 } // namespace tqm::cli

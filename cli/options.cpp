@@ -66,8 +66,8 @@ PortChoice portChoice(const Args &args) {
 
 AnswerRules answerRules(const Args &args) {
     AnswerRules rules;
-    rules.waitMs = numberOption(args, QStringLiteral("--wait"), rules.waitMs);
-    rules.idleMs = numberOption(args, QStringLiteral("--idle"), rules.idleMs, 1);
+    rules.waitMs = numberOption(args, QStringLiteral("--wait"), rules.waitMs, 0, kLongestWaitMs);
+    rules.idleMs = numberOption(args, QStringLiteral("--idle"), rules.idleMs, 1, kLongestWaitMs);
     rules.hex = args.has(QStringLiteral("--hex"));
     const auto expect = args.value(QStringLiteral("--expect"));
     const auto match = args.value(QStringLiteral("--match"));

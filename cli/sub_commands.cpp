@@ -24,9 +24,9 @@ constexpr SubCommand kSubCommands[] = {
     {"monitor", "[PORT] [--seconds S] [--timestamps]",
      "print what arrives until S seconds pass, SIGINT or SIGTERM", true, false, "--seconds",
      "--timestamps", monitorCommand},
-    {"run", "[PORT] [--junit FILE] [--wait MS] [--idle MS] SCRIPT",
-     "run a test script; TAP version 14 on stdout", true, false, "--junit --wait --idle", "",
-     runCommand},
+    {"run", "[PORT] [--junit FILE] [--wait MS] [--idle MS] SCRIPT|-",
+     "run a test script (- reads it from stdin); TAP version 13 on stdout,\nJUnit XML in FILE",
+     true, false, "--junit --wait --idle", "", runCommand},
     {"map", "[COMn [TARGET | --remove]]", "show or change the port map (links in the ports folder)",
      false, false, "", "--remove", mapCommand},
     {"devices", "[--sysfs DIR] [--dev DIR] [--by-id DIR]", "list the serial devices present", false,
@@ -38,10 +38,24 @@ const char *const kHead = "Usage: tqm810 COMMAND [OPTIONS] [ARGUMENTS]\n"
                           "(9600,n,8,1).\n";
 
 const char *const kTail =
-    "Script steps (run): send COMMAND..., lcd LINE..., clock [--at ...], expect TEXT, match "
-    "REGEX,\n"
-    "  wait MS, # comment. \"...\" quotes a word; inside it \\\" and \\\\ are the only escapes.\n"
+    "Scripts (run):\n"
+    "  One step a line, each step one TAP test: send COMMAND..., lcd LINE...,\n"
+    "  clock [--at \"YYYY-MM-DD hh:mm:ss\"], wait MS, and expect TEXT or match REGEX,\n"
+    "  which judge the last answer of the send, lcd or clock before them. A line\n"
+    "  that starts with # is a comment. Blanks separate words; \"...\" quotes a word,\n"
+    "  with \\\" and \\\\ its only escapes; '...' keeps every character as written, so a\n"
+    "  regular expression goes in as it is. A script on standard input, for example:\n"
     "\n"
+    "  $ tqm810 run --com 1 - <<'END'\n"
+    "  > # one unit off the line\n"
+    "  > send reset\n"
+    "  > expect [ACK]\n"
+    "  > send version\n"
+    "  > match '\\[STX\\]TQM-810 .*\\[ETX\\]\\[CR\\]'\n"
+    "  > lcd \"UNIT OK\"\n"
+    "  > END\n"
+    "\n"
+    "A wait (wait, --wait, --idle) is at most 600000 ms: ten minutes.\n"
     "Answers are printed one line per command, each byte as the console's receive box shows it.\n"
     "The ports folder is ${XDG_CONFIG_HOME:-$HOME/.config}/tqm810-console/ports (links "
     "com1..com8).\n"
@@ -50,7 +64,7 @@ const char *const kTail =
     "  0  done, every expectation met\n"
     "  1  an expectation not met, or no answer where one was expected\n"
     "  2  usage error: unknown command or option, bad text, bad script line\n"
-    "  3  the port or the transcript could not be opened, written or kept\n";
+    "  3  the port, the transcript or the report file could not be opened, written or kept\n";
 
 // "  head" and its text in a column of their own; a head too wide for its column stands alone.
 QString entry(const QString &head, const QString &text, int column) {

@@ -21,9 +21,9 @@ constexpr char kServersLine[] =
 
 } // namespace
 
-NetworkPort::NetworkPort(int com, NetworkAddress address, qint64 readAhead, QObject *parent)
-    : PortDevice(parent)
-    , com_(com)
+NetworkPort::NetworkPort(int com, NetworkAddress address, QString direct, qint64 readAhead,
+                         QObject *parent)
+    : PortDevice(com, std::move(direct), parent)
     , address_(std::move(address))
     , readAhead_(readAhead) {
     socket_.setReadBufferSize(readAhead_);
@@ -55,7 +55,7 @@ NetworkPort::NetworkPort(int com, NetworkAddress address, qint64 readAhead, QObj
 }
 
 QString NetworkPort::where() const {
-    return QStringLiteral("COM%1 (%2)").arg(com_).arg(address_.url());
+    return longName(address_.url());
 }
 
 void NetworkPort::connectInBackground() {
@@ -235,8 +235,8 @@ void NetworkPort::applyLine(const LineSettings &line) {
     if (raw())
         return;
     if (line.dataBits < 5)
-        throw Failure(QStringLiteral("COM%1: %2 data bits are not supported by this platform")
-                          .arg(com_)
+        throw Failure(QStringLiteral("%1: %2 data bits are not supported by this platform")
+                          .arg(shortName())
                           .arg(line.dataBits));
     send(codec_.lineSettings(line));
 }

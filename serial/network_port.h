@@ -18,7 +18,8 @@ public:
 
     // `readAhead`: how much is taken off the connection ahead of the reader; past it the server
     // is held back by TCP, as a serial device is by its buffer.
-    NetworkPort(int com, NetworkAddress address, qint64 readAhead, QObject *parent = nullptr);
+    NetworkPort(int com, NetworkAddress address, QString direct, qint64 readAhead,
+                QObject *parent = nullptr);
 
     // Connects and negotiates without waiting; attemptEnded says when it is done either way.
     void connectInBackground();
@@ -58,7 +59,6 @@ private:
     void fail(const QString &why);
     void send(const QByteArray &bytes);
 
-    int com_;
     NetworkAddress address_;
     qint64 readAhead_;
     QTcpSocket socket_;

@@ -13,7 +13,12 @@ namespace tqm {
 class PortDevice : public QObject {
     Q_OBJECT
 public:
-    using QObject::QObject;
+    // `direct`: the device or address as named on a command line, and then all messages name it
+    // so; empty for COM`com` through the port map.
+    PortDevice(int com, QString direct, QObject *parent = nullptr)
+        : QObject(parent)
+        , com_(com)
+        , direct_(std::move(direct)) {}
 
     // Each throws Failure with the cause as the operator reads it ("COM3 (...): ...").
     virtual void open(const LineSettings &line) = 0;
@@ -32,6 +37,17 @@ public:
     // network port) starts asking and says returnReady when it may.
     virtual bool mayReturn() = 0;
 
+    // Whether the last open failed because another program holds the device.
+    virtual bool heldElsewhere() const { return false; }
+
+    // How messages name the port: "COM3 (where)" or "COM3", or what was named directly.
+    QString longName(const QString &where) const {
+        return direct_.isEmpty() ? QStringLiteral("COM%1 (%2)").arg(com_).arg(where) : direct_;
+    }
+    QString shortName() const {
+        return direct_.isEmpty() ? QStringLiteral("COM%1").arg(com_) : direct_;
+    }
+
 signals:
     void readyRead();
     // The open device went away under us.
@@ -39,6 +55,12 @@ signals:
     void returnReady();
     // Worth a line in a transcript: where a network port leads, who sets its line.
     void noted(const QString &what);
+
+protected:
+    const int com_;
+
+private:
+    const QString direct_;
 };
 
 } // namespace tqm

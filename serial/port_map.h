@@ -19,6 +19,7 @@ public:
     // A map of one port: COM`port` is `device` whatever any ports directory says, and no other
     // port exists. For a device named on a command line rather than by its COM number.
     static PortMap single(int port, QString device);
+    bool isSingle() const { return singlePort_ != 0; }
 
     // The path to open for COM`port`, or empty when the map has no such port.
     // Linux: the link portsDir/comN when portsDir exists (then it is the whole map),

@@ -45,12 +45,24 @@ QString QtSerialControl::portDescription(int port) const {
     return target.isEmpty() ? path : target;
 }
 
+QString QtSerialControl::direct(int port) const {
+    return map_.isSingle() ? map_.devicePath(port) : QString();
+}
+
+QString QtSerialControl::messageName(int port) const {
+    if (map_.isSingle())
+        return direct(port);
+    const QString device = QFileInfo(map_.devicePath(port)).canonicalFilePath();
+    return QStringLiteral("COM%1 (%2)").arg(port).arg(device.isEmpty() ? portDescription(port)
+                                                                         : device);
+}
+
 std::unique_ptr<NetworkPort> QtSerialControl::networkPort(int port, const QString &url) const {
     QString error;
     const auto address = parseNetworkAddress(url, &error);
     if (!address)
         throw Failure(QStringLiteral("COM%1: %2").arg(port).arg(error));
-    return std::make_unique<NetworkPort>(port, *address, 4 * readAheadSize);
+    return std::make_unique<NetworkPort>(port, *address, direct(port), 4 * readAheadSize);
 }
 
 void QtSerialControl::adopt(std::unique_ptr<PortDevice> device, const QString &target) {
@@ -79,7 +91,7 @@ PortDevice &QtSerialControl::deviceFor(int port) {
     if (device_ && deviceTarget_ == target)
         return *device_;
     if (url.isEmpty())
-        adopt(std::make_unique<SerialPortDevice>(port, path, readAheadSize), target);
+        adopt(std::make_unique<SerialPortDevice>(port, path, direct(port), readAheadSize), target);
     else
         adopt(networkPort(port, url), target);
     return *device_;

@@ -24,6 +24,11 @@ public:
 
     QString portDescription(int port) const override;
 
+    // How messages name COM`port`: "COM3 (/dev/ttyUSB0)", or a device named directly, as given.
+    QString messageName(int port) const;
+    // Whether the last open failed because another program holds the device.
+    bool heldElsewhere() const { return device_ && device_->heldElsewhere(); }
+
     // The receive buffer: one read never yields more than this.
     static constexpr qint64 receiveBufferSize = 1024;
     // How much the port may hold ahead of the reader: the line is read in pieces of up to this
@@ -49,6 +54,8 @@ private:
     // The device COM`port` leads to now, the one already made when it still leads there.
     PortDevice &deviceFor(int port);
     std::unique_ptr<NetworkPort> networkPort(int port, const QString &url) const;
+    // The name every message gives the port when the map names one device directly; else empty.
+    QString direct(int port) const;
     void adopt(std::unique_ptr<PortDevice> device, const QString &target);
     void deliverWaiting();
     void onGone(const QString &reason);

@@ -12,9 +12,9 @@
 
 namespace tqm {
 
-SerialPortDevice::SerialPortDevice(int com, QString path, qint64 readAhead, QObject *parent)
-    : PortDevice(parent)
-    , com_(com)
+SerialPortDevice::SerialPortDevice(int com, QString path, QString direct, qint64 readAhead,
+                                   QObject *parent)
+    : PortDevice(com, std::move(direct), parent)
     , path_(std::move(path)) {
     port_.setReadBufferSize(readAhead);
     connect(&port_, &QSerialPort::readyRead, this, &PortDevice::readyRead);
@@ -26,7 +26,7 @@ SerialPortDevice::~SerialPortDevice() {
 }
 
 QString SerialPortDevice::failureText(const QString &device) const {
-    QString text = QStringLiteral("COM%1 (%2): %3").arg(com_).arg(device, port_.errorString());
+    QString text = longName(device) + QStringLiteral(": ") + port_.errorString();
 #ifndef Q_OS_WIN
     if (port_.error() == QSerialPort::PermissionError &&
         ::access(QFile::encodeName(device).constData(), R_OK | W_OK) != 0)
@@ -39,16 +39,22 @@ QString SerialPortDevice::failureText(const QString &device) const {
 
 void SerialPortDevice::open(const LineSettings &line) {
     // The lock belongs to the device itself, not to the link that names it.
+    heldElsewhere_ = false;
     const QString device = QFileInfo(path_).canonicalFilePath();
     if (device.isEmpty()) {
         const QString target = QFileInfo(path_).symLinkTarget();
-        throw Failure(QStringLiteral("COM%1 (%2): No such file or directory")
-                          .arg(com_)
-                          .arg(target.isEmpty() ? path_ : target));
+        throw Failure(longName(target.isEmpty() ? path_ : target) +
+                      QStringLiteral(": No such file or directory"));
     }
     port_.setPortName(device);
-    if (!port_.open(QIODevice::ReadWrite))
+    if (!port_.open(QIODevice::ReadWrite)) {
+#ifndef Q_OS_WIN
+        // The lock file, or exclusive use, of another program: this user may open the device.
+        heldElsewhere_ = port_.error() == QSerialPort::PermissionError &&
+                         ::access(QFile::encodeName(device).constData(), R_OK | W_OK) == 0;
+#endif
         throw Failure(failureText(device));
+    }
     try {
         applyLine(line);
     } catch (...) {
@@ -64,9 +70,8 @@ void SerialPortDevice::close() {
 
 void SerialPortDevice::checkLine(bool ok, const char *what) {
     if (!ok)
-        throw Failure(QStringLiteral("COM%1: cannot set %2: %3")
-                          .arg(com_)
-                          .arg(QLatin1String(what), port_.errorString()));
+        throw Failure(QStringLiteral("%1: cannot set %2: %3")
+                          .arg(shortName(), QLatin1String(what), port_.errorString()));
 }
 
 void SerialPortDevice::applyLine(const LineSettings &line) {
@@ -87,8 +92,8 @@ void SerialPortDevice::applyLine(const LineSettings &line) {
                                            ? QSerialPort::OneAndHalfStop
                                            : QSerialPort::OneStop;
     if (line.dataBits < 5)
-        throw Failure(QStringLiteral("COM%1: %2 data bits are not supported by this platform")
-                          .arg(com_)
+        throw Failure(QStringLiteral("%1: %2 data bits are not supported by this platform")
+                          .arg(shortName())
                           .arg(line.dataBits));
     checkLine(port_.setBaudRate(line.baud), "the speed");
     checkLine(port_.setDataBits(static_cast<QSerialPort::DataBits>(line.dataBits)), "data bits");
@@ -115,7 +120,8 @@ void SerialPortDevice::applyRts(bool on) {
 
 void SerialPortDevice::write(const QByteArray &bytes) {
     if (port_.write(bytes) != bytes.size())
-        throw Failure(QStringLiteral("COM%1: cannot send: %2").arg(com_).arg(port_.errorString()));
+        throw Failure(
+            QStringLiteral("%1: cannot send: %2").arg(shortName(), port_.errorString()));
     // Put the frame on the line now rather than on the next turn of the event loop.
     port_.flush();
 }
@@ -127,7 +133,7 @@ QByteArray SerialPortDevice::read(qint64 maxBytes) {
 void SerialPortDevice::discardInput() {
     if (!port_.clear(QSerialPort::Input))
         throw Failure(
-            QStringLiteral("COM%1: cannot clear the input: %2").arg(com_).arg(port_.errorString()));
+            QStringLiteral("%1: cannot clear the input: %2").arg(shortName(), port_.errorString()));
 }
 
 bool SerialPortDevice::mayReturn() {
@@ -138,9 +144,8 @@ void SerialPortDevice::onError(QSerialPort::SerialPortError error) {
     if (error != QSerialPort::ResourceError && error != QSerialPort::ReadError)
         return;
     if (port_.isOpen())
-        emit gone(QStringLiteral("COM%1 (%2): the device is gone (%3)")
-                      .arg(com_)
-                      .arg(port_.portName(), port_.errorString()));
+        emit gone(longName(port_.portName()) +
+                  QStringLiteral(": the device is gone (%1)").arg(port_.errorString()));
 }
 
 } // namespace tqm

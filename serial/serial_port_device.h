@@ -11,7 +11,8 @@ class SerialPortDevice : public PortDevice {
     Q_OBJECT
 public:
     // `path`: what the port map names (a comN link or a device); resolved on each open.
-    SerialPortDevice(int com, QString path, qint64 readAhead, QObject *parent = nullptr);
+    SerialPortDevice(int com, QString path, QString direct, qint64 readAhead,
+                     QObject *parent = nullptr);
     ~SerialPortDevice() override;
 
     void open(const LineSettings &line) override;
@@ -25,15 +26,16 @@ public:
     qint64 bytesAvailable() const override { return port_.bytesAvailable(); }
     void discardInput() override;
     bool mayReturn() override;
+    bool heldElsewhere() const override { return heldElsewhere_; }
 
 private:
     void onError(QSerialPort::SerialPortError error);
     void checkLine(bool ok, const char *what);
     QString failureText(const QString &device) const;
 
-    int com_;
     QString path_;
     QSerialPort port_;
+    bool heldElsewhere_ = false;
 };
 
 } // namespace tqm

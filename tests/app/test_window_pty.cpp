@@ -206,7 +206,7 @@ void WindowPtyTest::transcriptOfASession() {
     QStringList rows = QString::fromUtf8(file.readAll()).split(u'\n');
     QCOMPARE(rows.takeLast(), QString()); // every line ends in a newline
     QCOMPARE(rows.takeFirst(),
-             QStringLiteral("# tqm810-console test\ttime\tdelta\tdir\tport\tbytes\ttext"));
+             QStringLiteral("# tqm810-console test time\tdelta\tdir\tport\tbytes\ttext"));
     QStringList events;
     QString received;
     for (const QString &row : rows) {

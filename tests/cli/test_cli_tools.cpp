@@ -48,8 +48,10 @@ QString readFile(const QString &path) {
 }
 
 // Runs tqm810 while the event loop turns, so the simulated device in this process can answer.
-CliResult runWithSim(Cli &cli, const QStringList &args) {
+CliResult runWithSim(Cli &cli, const QStringList &args, const QByteArray &input = {}) {
     cli.start(args);
+    cli.process().write(input);
+    cli.process().closeWriteChannel();
     QSignalSpy finished(&cli.process(), &QProcess::finished);
     if (!finished.wait(60000))
         return {};
@@ -77,7 +79,7 @@ void CliToolsTest::helpAndVersion() {
     QCOMPARE(r.err, QString());
     if (args.contains(QStringLiteral("--help")))
         for (const char *status : {"  0  done", "  1  an expectation not met", "  2  usage error",
-                                   "  3  the port or the transcript could not be opened"})
+                                   "  3  the port, the transcript or the report file could not"})
             QVERIFY2(r.out.contains(QLatin1String(status)), status);
 }
 
@@ -210,7 +212,7 @@ void CliToolsTest::runPassing() {
     const QString script = cli.configDir() + "/unit.tqm";
     QVERIFY(writeFile(script, "# one unit off the line\n"
                               "send cmd_version\n"
-                              "match .*SIMULATOR\\sV1\\.00\\[ETX\\]\\[CR\\]\n"
+                              "match '.*SIMULATOR\\sV1\\.00\\[ETX\\]\\[CR\\]'\n"
                               "\n"
                               "send sensor\n"
                               "expect \"[STX]0[ETX][CR]\"\n"
@@ -223,7 +225,7 @@ void CliToolsTest::runPassing() {
         runWithSim(cli, {"run", "--device", sim.slavePath(), "--junit", junit, script});
     QCOMPARE(r.err, QString());
     QCOMPARE(r.out,
-             QStringLiteral("TAP version 14\n"
+             QStringLiteral("TAP version 13\n"
                             "1..8\n"
                             "ok 1 - send cmd_version\n"
                             "  ---\n"
@@ -274,20 +276,19 @@ void CliToolsTest::runPassing() {
     QCOMPARE(failures, 0);
 }
 
-// Catches a failed expectation that stops the script, passes, or is missing from the JUnit file.
+// Catches a failed expectation that stops the script, passes, or is missing from the JUnit file,
+// or a script on standard input not read.
 void CliToolsTest::runFailing() {
     tqm::sim::PtyDevice sim;
     QVERIFY(sim.open());
     Cli cli;
-    const QString script = cli.configDir() + "/unit.tqm";
-    QVERIFY(writeFile(script, "send version\n"
-                              "expect \"[STX]TQM-810 V9\\\\9[ETX]\"\n"
-                              "send aux-on\n"
-                              "expect [ACK]\n"));
     const QString junit = cli.configDir() + "/unit.xml";
-    const CliResult r =
-        runWithSim(cli, {"run", "--device", sim.slavePath(), "--junit", junit, script});
-    QCOMPARE(r.out, QStringLiteral("TAP version 14\n"
+    const CliResult r = runWithSim(cli, {"run", "--device", sim.slavePath(), "--junit", junit, "-"},
+                                   "send version\n"
+                                   "expect \"[STX]TQM-810 V9\\\\9[ETX]\"\n"
+                                   "send aux-on\n"
+                                   "expect [ACK]\n");
+    QCOMPARE(r.out, QStringLiteral("TAP version 13\n"
                                    "1..4\n"
                                    "ok 1 - send version\n"
                                    "  ---\n"
@@ -321,10 +322,12 @@ void CliToolsTest::runBadLine_data() {
         << QByteArray("expect a b") << "expect takes exactly one argument";
     QTest::newRow("open quote") << QByteArray("expect \"[ACK]") << "a quote is not closed";
     QTest::newRow("other escape") << QByteArray("expect \"\\n\"")
-                                  << "inside quotes only \\\" and \\\\ are escapes";
+                                  << "inside \"...\" only \\\" and \\\\ are escapes ('...' keeps";
     QTest::newRow("lcd line too long") << QByteArray("lcd 123456789012345678901")
                                        << "LCD line 1 \"123456789012345678901\": too long";
     QTest::newRow("bad wait") << QByteArray("wait soon") << "wait wants milliseconds";
+    QTest::newRow("wait over ten minutes")
+        << QByteArray("wait 600001") << "wait wants milliseconds";
     QTest::newRow("impossible clock") << QByteArray("clock --at \"2007-13-01 00:00:00\"")
                                       << "\"2007-13-01 00:00:00\" is not a local time";
 }
@@ -363,7 +366,7 @@ void CliToolsTest::runBailsOut() {
             far.close();
         });
     QCOMPARE(r.status, 3);
-    QVERIFY2(r.out.contains(QLatin1String("not ok 2 - wait 60000\nBail out! COM1 (")),
+    QVERIFY2(r.out.contains("not ok 2 - wait 60000\nBail out! " + far.slavePath() + ": the device"),
              qPrintable(r.out));
     QVERIFY2(r.err.contains(QLatin1String("the device is gone")), qPrintable(r.err));
 }
