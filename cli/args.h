@@ -1,27 +1,15 @@
-// The command line of one sub-command: options with and without values, then the operands.
+// The command line of one sub-command, read as every program reads its own, and the numbers in it.
 #pragma once
 
-#include <QHash>
-#include <QSet>
+#include "process/command_line.h"
+
 #include <QString>
-#include <QStringList>
 #include <limits>
-#include <optional>
 
 namespace tqm::cli {
 
-struct Args {
-    QHash<QString, QString> values; // "--wait" -> "500"
-    QSet<QString> flags;            // "--hex"
-    QStringList operands;
-
-    std::optional<QString> value(const QString &option) const;
-    bool has(const QString &option) const { return flags.contains(option); }
-};
-
-// Options may stand anywhere among the operands; "--" ends them. `--opt=value` and `--opt value`
-// are the same. Throws Usage on an option not named here or one without its value.
-Args parseArgs(const QStringList &words, const QStringList &valued, const QStringList &flags);
+using tqm::OptionSpec;
+using Args = tqm::CommandLine;
 
 // The longest a script step or an option may wait: ten minutes. A monitor may run all day.
 constexpr int kLongestWaitMs = 10 * 60 * 1000;

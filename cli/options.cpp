@@ -12,7 +12,7 @@ namespace {
 constexpr OptionSpec kPortOptions[] = {
     {"--com", "N", "COM1..COM8 through the port map (default 1)"},
     {"--device", "PATH|URL",
-     "this device, or a device server's rfc2217://HOST:PORT or tcp://HOST:PORT, bypassing the "
+     "this device, or a device server's rfc2217://HOST:PORT or\ntcp://HOST:PORT, bypassing the "
      "port map"},
     {"--dtr", "on|off", "DTR line (default on)"},
     {"--rts", "on|off", "RTS line (default on)"},

@@ -3,34 +3,58 @@
 
 #include "cli/options.h"
 
+#include <vector>
+
 namespace tqm::cli {
 
 namespace {
 
+constexpr OptionSpec kClockOptions[] = {{"--at", "TIME", nullptr}};
+constexpr OptionSpec kMonitorOptions[] = {{"--seconds", "S", nullptr},
+                                          {"--timestamps", nullptr, nullptr}};
+constexpr OptionSpec kRunOptions[] = {
+    {"--junit", "FILE", nullptr}, {"--wait", "MS", nullptr}, {"--idle", "MS", nullptr}};
+constexpr OptionSpec kMapOptions[] = {{"--remove", nullptr, nullptr}};
+constexpr OptionSpec kDevicesOptions[] = {
+    {"--sysfs", "DIR", nullptr}, {"--dev", "DIR", nullptr}, {"--by-id", "DIR", nullptr}};
+
 constexpr SubCommand kSubCommands[] = {
-    {"commands", "",
+    {"commands",
+     "",
      "list the device commands: control, alias, caption, description,\nframes in hex (\" | \" "
      "between hand-overs)",
-     false, false, "", "", commandsCommand},
-    {"ports", "", "list COM1..COM8 that open now", false, false, "", "", portsCommand},
-    {"send", "[PORT] [ANSWER] COMMAND...",
-     "send each command (control name or alias) and print its answer", true, true, "", "",
+     false,
+     false,
+     {},
+     commandsCommand},
+    {"ports", "", "list COM1..COM8 that open now", false, false, {}, portsCommand},
+    {"send",
+     "[PORT] [ANSWER] COMMAND...",
+     "send each command (control name or alias) and print its answer",
+     true,
+     true,
+     {},
      sendCommand},
-    {"lcd", "[PORT] [ANSWER] LINE [LINE [LINE [LINE]]]",
-     "show up to four lines of text on the LCD (code page 949)", true, true, "", "", lcdCommand},
+    {"lcd",
+     "[PORT] [ANSWER] LINE [LINE [LINE [LINE]]]",
+     "show up to four lines of text on the LCD (code page 949)",
+     true,
+     true,
+     {},
+     lcdCommand},
     {"clock", "[PORT] [ANSWER] [--at \"YYYY-MM-DD hh:mm:ss\"]",
-     "set the device clock from the PC clock or the given local time", true, true, "--at", "",
+     "set the device clock from the PC clock or the given local time", true, true, kClockOptions,
      clockCommand},
     {"monitor", "[PORT] [--seconds S] [--timestamps]",
-     "print what arrives until S seconds pass, SIGINT or SIGTERM", true, false, "--seconds",
-     "--timestamps", monitorCommand},
+     "print what arrives until S seconds pass, SIGINT or SIGTERM", true, false, kMonitorOptions,
+     monitorCommand},
     {"run", "[PORT] [--junit FILE] [--wait MS] [--idle MS] SCRIPT|-",
      "run a test script (- reads it from stdin); TAP version 13 on stdout,\nJUnit XML in FILE",
-     true, false, "--junit --wait --idle", "", runCommand},
+     true, false, kRunOptions, runCommand},
     {"map", "[COMn [TARGET | --remove]]", "show or change the port map (links in the ports folder)",
-     false, false, "", "--remove", mapCommand},
+     false, false, kMapOptions, mapCommand},
     {"devices", "[--sysfs DIR] [--dev DIR] [--by-id DIR]", "list the serial devices present", false,
-     false, "--sysfs --dev --by-id", "", devicesCommand},
+     false, kDevicesOptions, devicesCommand},
 };
 
 const char *const kHead = "Usage: tqm810 COMMAND [OPTIONS] [ARGUMENTS]\n"
@@ -85,10 +109,6 @@ QString optionList(const char *title, std::span<const OptionSpec> options) {
     return text;
 }
 
-QStringList names(const char *blankSeparated) {
-    return QString::fromLatin1(blankSeparated).split(QLatin1Char(' '), Qt::SkipEmptyParts);
-}
-
 } // namespace
 
 std::span<const SubCommand> subCommands() {
@@ -96,17 +116,18 @@ std::span<const SubCommand> subCommands() {
 }
 
 Args parseFor(const SubCommand &command, const QStringList &words) {
-    QStringList valued = names(command.valued);
-    QStringList flags = names(command.flags);
-    const auto take = [&](std::span<const OptionSpec> options) {
-        for (const OptionSpec &o : options)
-            (o.value ? valued : flags) << QLatin1String(o.name);
-    };
+    std::vector<OptionSpec> options(command.own.begin(), command.own.end());
     if (command.portOptions)
-        take(portOptions());
+        options.insert(options.end(), portOptions().begin(), portOptions().end());
     if (command.answerOptions)
-        take(answerOptions());
-    return parseArgs(words, valued, flags);
+        options.insert(options.end(), answerOptions().begin(), answerOptions().end());
+    try {
+        return parseCommandLine(words, options);
+    } catch (const CommandLineError &error) {
+        if (error.kind == CommandLineError::MissingValue)
+            throw Usage{QStringLiteral("%1 wants a value").arg(error.option)};
+        throw Usage{QStringLiteral("unknown option %1").arg(error.word)};
+    }
 }
 
 QString helpText() {
