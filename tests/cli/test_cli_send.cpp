@@ -3,6 +3,7 @@
 // reads and against the simulated device.
 #include "sim/pty_device.h"
 #include "tests/cli/cli_runner.h"
+#include "tests/support/expected_commands.h"
 #include "tests/support/pty_pair.h"
 
 #include <QFile>
@@ -75,12 +76,9 @@ struct Simulated {
 
     bool open() { return device.open(); }
     CliResult run(const QStringList &args) {
-        cli.start(QStringList{args.first(), QStringLiteral("--device"), device.slavePath()} +
-                  args.mid(1));
-        QSignalSpy finished(&cli.process(), &QProcess::finished);
-        if (!finished.wait(30000))
-            return {};
-        return cli.finish();
+        return cli.runLooping(
+            QStringList{args.first(), QStringLiteral("--device"), device.slavePath()} +
+            args.mid(1));
     }
 };
 
@@ -89,32 +87,13 @@ struct Simulated {
 void CliSendTest::everyCommandsBytes_data() {
     QTest::addColumn<QString>("command");
     QTest::addColumn<QByteArray>("bytes");
-    QTest::newRow("reset") << "cmd_system_reset" << hex("1B 2B 52");
-    QTest::newRow("back light off") << "cmd_lcd_back_light_off" << hex("1B 2B 67");
-    QTest::newRow("back light on") << "cmd_lcd_back_light_on" << hex("1B 2B 47");
-    QTest::newRow("version") << "cmd_version" << hex("1B 2B 23");
-    QTest::newRow("data send") << "cmd_data_send"
-                               << hex("41 42 43 44 45 46 47 48 49 4A 4B 4C 4D 4E 4F 50 51 52 53 "
-                                      "54 55 56 57 58 59 5A");
-    QTest::newRow("aux off") << "cmd_aux_port_off" << hex("1B 2B 79");
-    QTest::newRow("aux on") << "cmd_aux_port_on" << hex("1B 2B 59");
-    QTest::newRow("sensor") << "cmd_ext_sensor" << hex("1B 2B 4E");
-    QTest::newRow("relay") << "cmd_ext_relay" << hex("1B 2B 50 33 0D");
-    QTest::newRow("read") << "cmdread" << hex("1B 2B 54");
-    QTest::newRow("read and increment") << "cmdreadinc" << hex("1B 2B 54 1B 2B 48");
-    QTest::newRow("LCD display")
-        << "cmd_Lcd_Display"
-        << hex("1B 2B 57 BF B5 B9 AE 28 31 36 C0 DA 29 0A 31 32 33 34 35 36 37 38 39 30 31 32 33 "
-               "34 35 36 37 38 39 30 0A C7 D1 B1 DB 28 38 C0 DA 29 0A B5 BF C7 D8 B9 B0 B0 FA 20 "
-               "B9 E9 B5 CE BB EA 0D");
-    QTest::newRow("red") << "Option1" << hex("1B 2B 45 0D 1B 2B 4C 33 30 30 0D");
-    QTest::newRow("green") << "Option2" << hex("1B 2B 45 0D 1B 2B 4C 30 33 30 0D");
-    QTest::newRow("buzzer") << "Option3" << hex("1B 2B 45 0D 1B 2B 4C 30 30 33 0D");
-    QTest::newRow("LED and buzzer") << "cmdextledbuzzer" << hex("1B 2B 4C 33 33 33 0D");
+    for (const ExpectedCommand &c : kExpectedCommands)
+        if (QByteArray(c.control) != "cmdtimessetting") // stamped now: clockAt has its bytes
+            QTest::newRow(c.control) << c.control << c.bytes();
     // The same by alias, one of each shape.
-    QTest::newRow("alias version") << "version" << hex("1B 2B 23");
-    QTest::newRow("alias read-inc") << "read-inc" << hex("1B 2B 54 1B 2B 48");
-    QTest::newRow("alias buzzer") << "buzzer" << hex("1B 2B 45 0D 1B 2B 4C 30 30 33 0D");
+    for (const ExpectedCommand &c :
+         {kExpectedCommands[3], kExpectedCommands[10], kExpectedCommands[15]})
+        QTest::addRow("alias %s", c.alias) << c.alias << c.bytes();
 }
 
 // Catches a frame that differs by one byte from what the console sends for the same command.
