@@ -27,6 +27,10 @@ public:
     void discardInput() override;
     bool mayReturn() override;
     bool heldElsewhere() const override { return heldElsewhere_; }
+    QString heldBy() const override { return heldBy_; }
+    // Refuses to open the device while another process of this user has it open, even without
+    // a lock: whoever reads it there takes the answers.
+    void setRefuseHeld(bool refuse) { refuseHeld_ = refuse; }
 
 private:
     void onError(QSerialPort::SerialPortError error);
@@ -36,6 +40,8 @@ private:
     QString path_;
     QSerialPort port_;
     bool heldElsewhere_ = false;
+    QString heldBy_;
+    bool refuseHeld_ = false;
 };
 
 } // namespace tqm
