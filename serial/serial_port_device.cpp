@@ -55,6 +55,7 @@ void SerialPortDevice::open(const LineSettings &line) {
             throw Failure(longName(device) + QStringLiteral(": in use by ") + heldBy_);
     }
     port_.setPortName(device);
+    opened_ = device;
     if (!port_.open(QIODevice::ReadWrite)) {
 #ifndef Q_OS_WIN
         // The lock file, or exclusive use, of another program: this user may open the device.
@@ -153,7 +154,7 @@ void SerialPortDevice::onError(QSerialPort::SerialPortError error) {
     if (error != QSerialPort::ResourceError && error != QSerialPort::ReadError)
         return;
     if (port_.isOpen())
-        emit gone(longName(port_.portName()) +
+        emit gone(longName(opened_) +
                   QStringLiteral(": the device is gone (%1)").arg(port_.errorString()));
 }
 

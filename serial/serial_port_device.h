@@ -38,6 +38,7 @@ private:
     QString failureText(const QString &device) const;
 
     QString path_;
+    QString opened_; // the device path_ led to when opened: QSerialPort's name for it drops /dev/
     QSerialPort port_;
     bool heldElsewhere_ = false;
     QString heldBy_;
