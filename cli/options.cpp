@@ -83,8 +83,9 @@ std::span<const OptionSpec> answerOptions() {
 }
 
 QList<PortChoice> portChoices(const Args &args) {
-    const QStringList coms = args.valuesOf(QStringLiteral("--com"));
     const QStringList devices = args.valuesOf(QStringLiteral("--device"));
+    const QStringList coms = args.valuesOf(QStringLiteral("--com"));
+    const QList<int> comPorts = comList(coms.isEmpty() ? QStringList{QStringLiteral("1")} : coms);
     if (!coms.isEmpty() && !devices.isEmpty())
         throw Usage{QStringLiteral("--com and --device exclude each other")};
     PortChoice choice;
@@ -105,7 +106,7 @@ QList<PortChoice> portChoices(const Args &args) {
         choice.device = device;
         choices << choice;
     }
-    for (const int com : comList(coms.isEmpty() && devices.isEmpty() ? QStringList{"1"} : coms)) {
+    for (const int com : devices.isEmpty() ? comPorts : QList<int>()) {
         choice.com = com;
         choices << choice;
     }
