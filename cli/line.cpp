@@ -19,11 +19,12 @@ PortMap mapFor(const PortChoice &choice) {
 
 } // namespace
 
-Line::Line(const PortChoice &choice)
+Line::Line(const PortChoice &choice, std::shared_ptr<const PortHolderScan> seen)
     : choice_(choice)
     , port_(mapFor(choice))
     , link_(port_, clock_) {
-    port_.setRefuseHeld(!choice.shared);
+    if (!choice.shared)
+        port_.setRefuseHeld(seen ? std::move(seen) : std::make_shared<PortHolderScan>());
     connect(&link_, &Link::transcriptFailed, this, [this](const QString &why) {
         transcriptFailedOnce = true;
         transcriptError_ = why;

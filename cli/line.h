@@ -28,7 +28,9 @@ struct TranscriptUnavailable {};
 class Line : public QObject {
     Q_OBJECT
 public:
-    explicit Line(const PortChoice &choice);
+    // `seen`: the look at who holds which device, shared by the lines of one run; null: a look
+    // of its own. Unused when the choice allows sharing.
+    explicit Line(const PortChoice &choice, std::shared_ptr<const PortHolderScan> seen = {});
 
     // How reports and the transcript name the port: "COM3", or the device as given.
     QString name() const;

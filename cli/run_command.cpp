@@ -73,8 +73,9 @@ ExitStatus runCommand(const Args &args) {
 
     const bool alone = choices.size() == 1;
     std::vector<Port> ports;
+    const auto seen = std::make_shared<PortHolderScan>(); // one look for every port
     for (const PortChoice &choice : choices) {
-        auto line = std::make_unique<Line>(choice);
+        auto line = std::make_unique<Line>(choice, seen);
         auto run = std::make_unique<ScriptRun>(steps, *line, options, alone);
         ports.push_back({std::move(line), std::move(run)});
     }

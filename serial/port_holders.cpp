@@ -2,15 +2,13 @@
 // opened, and a pseudo-terminal master's fdinfo says which pair it is.
 #include "serial/port_holders.h"
 
+#include <QFile>
 #include <QStringList>
 
 #ifdef Q_OS_LINUX
-#include <QByteArray>
-#include <QFile>
-
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
-#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <climits>
@@ -21,13 +19,11 @@
 
 namespace tqm {
 
-#ifdef Q_OS_LINUX
-
 namespace {
 
-// The majors of the pseudo-terminals' slave sides, and the number of each within its pair.
-constexpr unsigned kPtySlaveMajorFirst = 136;
-constexpr unsigned kPtySlaveMajorLast = 143;
+#ifdef Q_OS_LINUX
+
+using Dir = std::unique_ptr<DIR, int (*)(DIR *)>;
 
 bool isNumber(const char *name) {
     if (!*name)
@@ -38,82 +34,80 @@ bool isNumber(const char *name) {
     return true;
 }
 
-QByteArray readSmall(const QByteArray &path) {
-    QFile file(QString::fromLocal8Bit(path));
-    return file.open(QIODevice::ReadOnly) ? file.read(4096) : QByteArray();
+// The pair a master side belongs to, from "tty-index:\t7" in its fdinfo; -1 when the system does
+// not say (then any master counts as the far end).
+long ptyIndex(const QByteArray &fdinfo) {
+    const int fd = ::open(fdinfo.constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return -1;
+    char text[512];
+    const ssize_t n = ::read(fd, text, sizeof text - 1);
+    ::close(fd);
+    text[n > 0 ? n : 0] = '\0';
+    const char *at = std::strstr(text, "tty-index:");
+    return at ? std::strtol(at + 10, nullptr, 10) : -1;
 }
 
-// Whether fd `fd` of process `proc` is the master side of pseudo-terminal pair `index`.
-bool isMasterOf(const QByteArray &proc, const char *fd, const QByteArray &target, long index) {
-    if (target != "/dev/ptmx" && target != "/dev/pts/ptmx")
-        return false;
-    const QByteArray info = readSmall(proc + "/fdinfo/" + fd);
-    const qsizetype at = info.indexOf("tty-index:");
-    if (at < 0)
-        return true; // an older system that does not say which pair: any master counts
+#endif
+
+// "/dev/pts/7" is pair 7; -1 for any other device.
+long pairOf(const QString &device) {
+    static const QString pts = QStringLiteral("/dev/pts/");
     bool ok = false;
-    const long found = info.mid(at + 10, info.indexOf('\n', at) - at - 10).trimmed().toLong(&ok);
-    return ok && found == index;
+    const long n = device.startsWith(pts) ? device.mid(pts.size()).toLong(&ok) : -1;
+    return ok ? n : -1;
 }
 
 } // namespace
 
-QList<PortHolder> portHolders(const QString &device) {
-    struct stat dev {};
-    if (::stat(QFile::encodeName(device).constData(), &dev) != 0 || !S_ISCHR(dev.st_mode))
-        return {};
-    const unsigned major = ::major(dev.st_rdev);
-    const long ptyIndex = major >= kPtySlaveMajorFirst && major <= kPtySlaveMajorLast
-                              ? long(major - kPtySlaveMajorFirst) * 256 + long(::minor(dev.st_rdev))
-                              : -1;
-    const std::unique_ptr<DIR, int (*)(DIR *)> procs(::opendir("/proc"), ::closedir);
-    if (!procs)
-        return {};
-    const pid_t self = ::getpid();
-    const uid_t user = ::geteuid();
-    QList<PortHolder> holders;
-    while (const dirent *entry = ::readdir(procs.get())) {
-        if (!isNumber(entry->d_name) || std::atol(entry->d_name) == self)
-            continue;
-        const QByteArray proc = QByteArray("/proc/") + entry->d_name;
-        struct stat owner {};
-        if (::stat(proc.constData(), &owner) != 0 || owner.st_uid != user)
-            continue;
-        const std::unique_ptr<DIR, int (*)(DIR *)> fds(::opendir(proc + "/fd"), ::closedir);
-        if (!fds)
-            continue; // not ours to see
-        bool holds = false;
-        bool farEnd = false;
-        while (const dirent *fd = ::readdir(fds.get())) {
-            if (!isNumber(fd->d_name))
+QList<PortHolder> PortHolderScan::holdersOf(const QString &device) const {
+    if (!processes_) {
+        processes_.emplace();
+#ifdef Q_OS_LINUX
+        const Dir procs(::opendir("/proc"), ::closedir);
+        const pid_t self = ::getpid();
+        const uid_t user = ::geteuid();
+        while (const dirent *entry = procs ? ::readdir(procs.get()) : nullptr) {
+            if (!isNumber(entry->d_name) || std::atol(entry->d_name) == self)
                 continue;
-            const QByteArray link = proc + "/fd/" + fd->d_name;
-            char target[PATH_MAX];
-            const ssize_t n = ::readlink(link.constData(), target, sizeof target - 1);
-            if (n <= 5 || std::memcmp(target, "/dev/", 5) != 0)
-                continue; // sockets, pipes and files: nothing of a line's
-            const QByteArray path(target, n);
-            struct stat opened {};
-            if (::stat(link.constData(), &opened) == 0 && S_ISCHR(opened.st_mode) &&
-                opened.st_rdev == dev.st_rdev)
-                holds = true;
-            else if (ptyIndex >= 0 && isMasterOf(proc, fd->d_name, path, ptyIndex))
-                farEnd = true;
+            const QByteArray proc = QByteArray("/proc/") + entry->d_name;
+            struct stat owner {};
+            if (::stat(proc.constData(), &owner) != 0 || owner.st_uid != user)
+                continue;
+            const Dir fds(::opendir(proc + "/fd"), ::closedir);
+            Process process{std::atol(entry->d_name), {}, {}};
+            while (const dirent *fd = fds ? ::readdir(fds.get()) : nullptr) {
+                if (fd->d_name[0] == '.')
+                    continue;
+                char target[PATH_MAX];
+                const ssize_t n = ::readlink(proc + "/fd/" + fd->d_name, target, sizeof target - 1);
+                if (n <= 5 || std::memcmp(target, "/dev/", 5) != 0)
+                    continue; // sockets, pipes and files: nothing of a line's
+                const QByteArray path(target, n);
+                if (path == "/dev/ptmx" || path == "/dev/pts/ptmx")
+                    process.ptyMasters << ptyIndex(proc + "/fdinfo/" + fd->d_name);
+                else
+                    process.devices << path;
+            }
+            if (!process.devices.isEmpty())
+                processes_->append(process);
         }
-        if (holds && !farEnd)
-            holders << PortHolder{std::atol(entry->d_name),
-                                  QString::fromLocal8Bit(readSmall(proc + "/comm")).trimmed()};
+#endif
+    }
+    const QByteArray path = QFile::encodeName(device);
+    const long pair = pairOf(device);
+    QList<PortHolder> holders;
+    for (const Process &p : *processes_) {
+        if (!p.devices.contains(path) ||
+            (pair >= 0 && (p.ptyMasters.contains(pair) || p.ptyMasters.contains(-1))))
+            continue;
+        QFile comm(QStringLiteral("/proc/%1/comm").arg(p.pid));
+        holders << PortHolder{p.pid, comm.open(QIODevice::ReadOnly)
+                                         ? QString::fromLocal8Bit(comm.readAll()).trimmed()
+                                         : QString()};
     }
     return holders;
 }
-
-#else
-
-QList<PortHolder> portHolders(const QString &) {
-    return {};
-}
-
-#endif
 
 QString holdersText(const QList<PortHolder> &holders) {
     QStringList each;

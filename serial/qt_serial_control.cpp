@@ -102,7 +102,7 @@ PortDevice &QtSerialControl::deviceFor(int port) {
         return *device_;
     if (url.isEmpty()) {
         auto device = std::make_unique<SerialPortDevice>(port, path, direct(port), readAheadSize);
-        device->setRefuseHeld(refuseHeld_);
+        device->setRefuseHeld(seen_);
         adopt(std::move(device), target);
     } else
         adopt(networkPort(port, url), target);

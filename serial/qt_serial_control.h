@@ -3,6 +3,7 @@
 #pragma once
 
 #include "serial/port_device.h"
+#include "serial/port_holders.h"
 #include "serial/port_map.h"
 #include "serial/serial_control.h"
 
@@ -30,9 +31,9 @@ public:
     // the system tells ("PID 1234 (cat)"; empty when it does not).
     bool heldElsewhere() const { return device_ && device_->heldElsewhere(); }
     QString heldBy() const { return device_ ? device_->heldBy() : QString(); }
-    // Whether a local device that another process of this user has open is refused; off by
-    // default, as the window has it.
-    void setRefuseHeld(bool refuse) { refuseHeld_ = refuse; }
+    // Refuses a local device that `seen` shows another process of this user holding; null, as
+    // the window has it: no such check.
+    void setRefuseHeld(std::shared_ptr<const PortHolderScan> seen) { seen_ = std::move(seen); }
     // Where COM`port` leads, one text for one device however it is named: the device's own path
     // or the URL; empty when it leads nowhere.
     QString destination(int port) const;
@@ -83,7 +84,7 @@ private:
     QTimer reconnect_;
     bool delivering_ = false;
     bool redeliveryDue_ = false;
-    bool refuseHeld_ = false;
+    std::shared_ptr<const PortHolderScan> seen_;
     // Network ports the probe tried all at once: connected, or why not.
     std::map<int, std::unique_ptr<NetworkPort>> probed_;
     std::map<int, QString> probeFailures_;

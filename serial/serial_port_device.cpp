@@ -3,7 +3,6 @@
 #include "serial/serial_port_device.h"
 
 #include "serial/failure.h"
-#include "serial/port_holders.h"
 
 #include <QFileInfo>
 
@@ -48,8 +47,8 @@ void SerialPortDevice::open(const LineSettings &line) {
         throw Failure(longName(target.isEmpty() ? path_ : target) +
                       QStringLiteral(": No such file or directory"));
     }
-    if (refuseHeld_) {
-        heldBy_ = holdersText(portHolders(device));
+    if (seen_) {
+        heldBy_ = holdersText(seen_->holdersOf(device));
         heldElsewhere_ = !heldBy_.isEmpty();
         if (heldElsewhere_)
             throw Failure(longName(device) + QStringLiteral(": in use by ") + heldBy_);
@@ -62,7 +61,7 @@ void SerialPortDevice::open(const LineSettings &line) {
         heldElsewhere_ = port_.error() == QSerialPort::PermissionError &&
                          ::access(QFile::encodeName(device).constData(), R_OK | W_OK) == 0;
         if (heldElsewhere_)
-            heldBy_ = holdersText(portHolders(device));
+            heldBy_ = holdersText(PortHolderScan().holdersOf(device));
 #endif
         throw Failure(failureText(device));
     }

@@ -2,8 +2,11 @@
 #pragma once
 
 #include "serial/port_device.h"
+#include "serial/port_holders.h"
 
 #include <QSerialPort>
+
+#include <memory>
 
 namespace tqm {
 
@@ -28,9 +31,9 @@ public:
     bool mayReturn() override;
     bool heldElsewhere() const override { return heldElsewhere_; }
     QString heldBy() const override { return heldBy_; }
-    // Refuses to open the device while another process of this user has it open, even without
-    // a lock: whoever reads it there takes the answers.
-    void setRefuseHeld(bool refuse) { refuseHeld_ = refuse; }
+    // Refuses to open the device while `seen` shows another process of this user holding it,
+    // even without a lock: whoever reads it there takes the answers. Null: no such check.
+    void setRefuseHeld(std::shared_ptr<const PortHolderScan> seen) { seen_ = std::move(seen); }
 
 private:
     void onError(QSerialPort::SerialPortError error);
@@ -42,7 +45,7 @@ private:
     QSerialPort port_;
     bool heldElsewhere_ = false;
     QString heldBy_;
-    bool refuseHeld_ = false;
+    std::shared_ptr<const PortHolderScan> seen_;
 };
 
 } // namespace tqm
