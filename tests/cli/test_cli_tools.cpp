@@ -387,9 +387,9 @@ void CliToolsTest::runSeveralPorts_data() {
         << "" << 3;
 }
 
-// Catches ports that wait for each other or whose reports mix, a failing port that stops or
-// fails the others, a status other than the worst port's, a bail-out while a port ran, a
-// transcript opened once per port, or progress and summary missing from stderr.
+// Catches reports that mix or drop ports, a failing port that stops or fails the others, a
+// status other than the worst port's, a bail-out while a port ran, a transcript opened once per
+// port, or progress and summary missing from stderr.
 void CliToolsTest::runSeveralPorts() {
     QFETCH(QString, far);
     QFETCH(QString, tap);
