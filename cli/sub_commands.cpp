@@ -87,6 +87,7 @@ const char *const kTail =
     "one summary line per port go to stderr, one <testsuite> per port to the JUnit\n"
     "file, every port's lines to the one transcript. The status is the largest of any\n"
     "port's.\n"
+    "\n"
     "A device that another program of this user has open (a cat, a monitor left\n"
     "running) is refused, naming the program, unless --shared.\n"
     "\n"
