@@ -35,6 +35,10 @@ Line::Line(const PortChoice &choice, std::shared_ptr<const PortHolderScan> seen)
         timer->setTimerType(Qt::PreciseTimer);
         connect(timer, &QTimer::timeout, this, [this] { end({}); });
     }
+    // Each step ends on the next turn of the event loop: whoever goes on from there (the next
+    // exchange) never runs inside the port's receive event or the caller's own start.
+    connect(this, &Line::openDue, this, &Line::finishOpen, Qt::QueuedConnection);
+    connect(this, &Line::endDue, this, &Line::ended, Qt::QueuedConnection);
     connect(&port_, &SerialControl::OnComm, this, &Line::onArrived);
     connect(&port_, &SerialControl::linkLost, this, [this](const QString &reason) {
         if (busy_ != Busy::No)
@@ -91,7 +95,7 @@ void Line::openInBackground() {
         connect(&port_, &QtSerialControl::settledAhead, this, &Line::finishOpen,
                 Qt::SingleShotConnection);
     else
-        QMetaObject::invokeMethod(this, &Line::finishOpen, Qt::QueuedConnection);
+        emit openDue();
 }
 
 void Line::finishOpen() {
@@ -163,15 +167,11 @@ void Line::onArrived() {
         idle_.start(idleMs_);
 }
 
-// Always on the next turn of the event loop: whoever goes on from here (the next exchange) never
-// runs inside the port's receive event or the caller's own start.
 void Line::end(const QString &failure) {
     busy_ = Busy::No;
     wait_.stop();
     idle_.stop();
-    QMetaObject::invokeMethod(
-        this, [this, answer = answer_, failure] { emit ended(answer, failure); },
-        Qt::QueuedConnection);
+    emit endDue(answer_, failure);
 }
 
 QByteArray Line::wait(const std::function<void()> &start) {

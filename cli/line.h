@@ -73,6 +73,9 @@ signals:
     void opened(const QString &failure);
     // `failure`: why the port went away meanwhile; empty when it did not.
     void ended(const QByteArray &answer, const QString &failure);
+    // The line's own, to go on in the next turn of the event loop.
+    void openDue();
+    void endDue(const QByteArray &answer, const QString &failure);
 
 private:
     enum class Busy { No, Exchange, Pause };

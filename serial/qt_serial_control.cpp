@@ -46,7 +46,7 @@ QString QtSerialControl::portDescription(int port) const {
 }
 
 QString QtSerialControl::destination(int port) const {
-    const QString url = map_.networkTarget(port);
+    QString url = map_.networkTarget(port);
     if (!url.isEmpty())
         return url;
     const QString path = map_.devicePath(port);
