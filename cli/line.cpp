@@ -93,7 +93,7 @@ void Line::openInBackground() {
     // A device server is asked first, so that its seconds pass while the other ports work.
     if (port_.connectAhead({choice_.com}))
         connect(&port_, &QtSerialControl::settledAhead, this, &Line::finishOpen,
-                Qt::SingleShotConnection);
+                Qt::ConnectionType(Qt::QueuedConnection | Qt::SingleShotConnection));
     else
         emit openDue();
 }
