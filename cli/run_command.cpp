@@ -53,6 +53,51 @@ void refuseSharedDestinations(const std::vector<Port> &ports) {
                             {}};
 }
 
+// Every port's script at once, in one event loop, until the last has finished; with several,
+// stderr says when each has.
+void runSideBySide(std::vector<Port> &ports, bool alone) {
+    size_t running = ports.size();
+    QEventLoop loop;
+    for (Port &port : ports)
+        QObject::connect(port.run.get(), &ScriptRun::finished, &loop,
+                         [&, name = port.line->name()] {
+                             if (!alone)
+                                 toStderr(QStringLiteral("%1 finished (%2 of %3)")
+                                              .arg(name)
+                                              .arg(ports.size() - running + 1)
+                                              .arg(ports.size()));
+                             if (--running == 0)
+                                 loop.quit();
+                         });
+    for (Port &port : ports)
+        port.run->start();
+    loop.exec();
+}
+
+// The TAP of a run on several ports, port by port, then the summary on stderr.
+void printSeveral(const std::vector<Port> &ports, const QList<Step> &steps, const QString &head) {
+    QString tap = head;
+    QStringList unopened;
+    QStringList summary;
+    qsizetype number = 0;
+    for (const Port &port : ports) {
+        const QString name = port.line->name();
+        const QList<Outcome> &outcomes = port.run->outcomes();
+        if (!port.run->ran())
+            unopened << outcomes.first().message;
+        for (const Outcome &outcome : outcomes)
+            tap += tapPoint(++number, name + QStringLiteral(": "), outcome);
+        summary << summaryLine(name, steps, outcomes);
+    }
+    // A stream that bails out is read no further: only when no port could run at all.
+    toStdout(unopened.size() == qsizetype(ports.size())
+                 ? head + QStringLiteral("Bail out! no port opened: %1\n")
+                              .arg(unopened.join(QStringLiteral("; ")))
+                 : tap);
+    for (const QString &line : summary)
+        toStderr(line);
+}
+
 } // namespace
 
 ExitStatus runCommand(const Args &args) {
@@ -103,54 +148,20 @@ ExitStatus runCommand(const Args &args) {
         transcribed = false;
     }
 
-    if (transcribed) {
-        size_t running = ports.size();
-        QEventLoop loop;
-        for (Port &port : ports)
-            QObject::connect(port.run.get(), &ScriptRun::finished, &loop,
-                             [&, name = port.line->name()] {
-                                 if (!alone)
-                                     toStderr(QStringLiteral("%1 finished (%2 of %3)")
-                                                  .arg(name)
-                                                  .arg(ports.size() - running + 1)
-                                                  .arg(ports.size()));
-                                 if (--running == 0)
-                                     loop.quit();
-                             });
-        for (Port &port : ports)
-            port.run->start();
-        loop.exec();
-    }
+    if (transcribed)
+        runSideBySide(ports, alone);
 
     ExitStatus status = Done;
     QList<Suite> suites;
-    QString tap = head;
-    QStringList unopened;
-    QStringList summary;
-    qsizetype number = 0;
     for (const Port &port : ports) {
-        const QString name = port.line->name();
-        const QList<Outcome> &outcomes = port.run->outcomes();
         status = worst(status, port.run->status());
-        suites.append({alone ? QFileInfo(scriptName).fileName()
-                             : name + QStringLiteral(": ") + QFileInfo(scriptName).fileName(),
-                       outcomes});
-        if (alone || !transcribed)
-            continue;
-        if (!port.run->ran())
-            unopened << outcomes.first().message;
-        for (const Outcome &outcome : outcomes)
-            tap += tapPoint(++number, name + QStringLiteral(": "), outcome);
-        summary << summaryLine(name, steps, outcomes);
+        suites.append(
+            {alone ? QFileInfo(scriptName).fileName()
+                   : port.line->name() + QStringLiteral(": ") + QFileInfo(scriptName).fileName(),
+             port.run->outcomes()});
     }
     if (!alone && transcribed)
-        // A stream that bails out is read no further: only when no port could run at all.
-        toStdout(unopened.size() == qsizetype(ports.size())
-                     ? head + QStringLiteral("Bail out! no port opened: %1\n")
-                                  .arg(unopened.join(QStringLiteral("; ")))
-                     : tap);
-    for (const QString &line : summary)
-        toStderr(line);
+        printSeveral(ports, steps, head);
     if (report) {
         try {
             report->write(suites);
