@@ -48,7 +48,7 @@ ExitStatus exchangeAll(const PortChoice &choice, const AnswerRules &rules,
 } // namespace
 
 ExitStatus sendCommand(const Args &args) {
-    const PortChoice choice = portChoice(args);
+    const PortChoice choice = portChoice(args, "send");
     const AnswerRules rules = answerRules(args);
     if (args.operands.isEmpty())
         throw Usage{QStringLiteral("send wants at least one command")};
@@ -61,7 +61,7 @@ ExitStatus sendCommand(const Args &args) {
 }
 
 ExitStatus lcdCommand(const Args &args) {
-    const PortChoice choice = portChoice(args);
+    const PortChoice choice = portChoice(args, "lcd");
     const AnswerRules rules = answerRules(args);
     const QString frame = lcdFrame(args.operands);
     return exchangeAll(
@@ -69,7 +69,7 @@ ExitStatus lcdCommand(const Args &args) {
 }
 
 ExitStatus clockCommand(const Args &args) {
-    const PortChoice choice = portChoice(args);
+    const PortChoice choice = portChoice(args, "clock");
     const AnswerRules rules = answerRules(args);
     if (!args.operands.isEmpty())
         throw Usage{QStringLiteral("clock takes no arguments but options")};

@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 namespace tqm::cli {
 
@@ -14,6 +15,7 @@ struct Outcome {
     enum Result { Passed, Failed, Error, Skipped } result = Skipped;
     QString message;
     double seconds = 0;
+    QStringList answers; // printed, one per command of the step
 };
 
 // One script's steps, run on one line.

@@ -1,11 +1,11 @@
-// Exchanging frames and answers on the serial control, one event loop per exchange.
+// Exchanging frames and answers on the serial control: timers and the receive event end each
+// step, and no step waits in a loop of its own unless a one-port sub-command asks it to.
 #include "cli/line.h"
 
 #include "cli/output.h"
 #include "serial/failure.h"
 
 #include <QEventLoop>
-#include <QTimer>
 
 namespace tqm::cli {
 
@@ -19,14 +19,30 @@ PortMap mapFor(const PortChoice &choice) {
 
 } // namespace
 
-Line::Line(const PortChoice &choice)
+Line::Line(const PortChoice &choice, std::shared_ptr<const PortHolderScan> seen)
     : choice_(choice)
     , port_(mapFor(choice))
     , link_(port_, clock_) {
+    if (!choice.shared)
+        port_.setRefuseHeld(seen ? std::move(seen) : std::make_shared<PortHolderScan>());
     connect(&link_, &Link::transcriptFailed, this, [this](const QString &why) {
         transcriptFailedOnce = true;
         transcriptError_ = why;
         toStderr(why);
+    });
+    for (QTimer *timer : {&wait_, &idle_}) {
+        timer->setSingleShot(true);
+        timer->setTimerType(Qt::PreciseTimer);
+        connect(timer, &QTimer::timeout, this, [this] { end({}); });
+    }
+    // Each step ends on the next turn of the event loop: whoever goes on from there (the next
+    // exchange) never runs inside the port's receive event or the caller's own start.
+    connect(this, &Line::openDue, this, &Line::finishOpen, Qt::QueuedConnection);
+    connect(this, &Line::endDue, this, &Line::ended, Qt::QueuedConnection);
+    connect(&port_, &SerialControl::OnComm, this, &Line::onArrived);
+    connect(&port_, &SerialControl::linkLost, this, [this](const QString &reason) {
+        if (busy_ != Busy::No)
+            end(reason);
     });
 }
 
@@ -34,28 +50,62 @@ bool Line::transcriptFailed() {
     return transcriptFailedOnce;
 }
 
+QString Line::name() const {
+    return choice_.device.isEmpty() ? comName(choice_.com) : choice_.device;
+}
+
 QString Line::lostReason() const {
     const LinkLoss *loss = link_.loss(port_.commPort());
     return loss ? loss->reason : QString();
 }
 
-void Line::open() {
-    if (!choice_.transcript.isEmpty()) {
-        QString name = choice_.device.isEmpty() ? comName(choice_.com) : choice_.device;
-        if (!link_.attachTranscript(choice_.transcript, [name = std::move(name)] { return name; }))
-            throw TranscriptUnavailable{};
-    }
+void Line::attachTranscript(const Line *first) {
+    if (choice_.transcript.isEmpty())
+        return;
+    const auto portName = [name = name()] { return name; };
+    if (first ? !link_.shareTranscript(first->link_, portName)
+              : !link_.attachTranscript(choice_.transcript, portName))
+        throw TranscriptUnavailable{};
+}
+
+void Line::openPort() {
     port_.setCommPort(choice_.com);
     setUpConsoleLine(port_, choice_.dtr, choice_.rts);
     try {
         port_.setPortOpen(true);
     } catch (const Failure &) {
         // What the technician does next depends on who has the port, not on how Qt locks it.
-        if (port_.heldElsewhere())
-            throw Failure(port_.messageName(choice_.com) +
-                          QStringLiteral(": in use by another program"));
+        if (port_.heldElsewhere()) {
+            const QString holder = port_.heldBy();
+            throw Failure(port_.messageName(choice_.com) + QStringLiteral(": in use by ") +
+                          (holder.isEmpty() ? QStringLiteral("another program") : holder));
+        }
         throw;
     }
+}
+
+void Line::open() {
+    attachTranscript();
+    openPort();
+}
+
+void Line::openInBackground() {
+    // A device server is asked first, so that its seconds pass while the other ports work.
+    if (port_.connectAhead({choice_.com}))
+        connect(&port_, &QtSerialControl::settledAhead, this, &Line::finishOpen,
+                Qt::ConnectionType(Qt::QueuedConnection | Qt::SingleShotConnection));
+    else
+        emit openDue();
+}
+
+void Line::finishOpen() {
+    QString failure;
+    try {
+        openPort();
+    } catch (const Failure &f) {
+        failure = f.message();
+    }
+    emit opened(failure);
 }
 
 bool openOrSay(Line &line) {
@@ -71,74 +121,84 @@ bool openOrSay(Line &line) {
 }
 
 void Line::close() {
-    if (port_.portOpen())
-        port_.setPortOpen(false);
+    // A port lost meanwhile stops watching for its device's return too.
+    port_.setPortOpen(false);
 }
 
-void Line::throwIfLost() const {
+void Line::startExchange(const QStringList &frames, int waitMs, int idleMs,
+                         const std::function<bool(const QByteArray &)> &enough) {
+    busy_ = Busy::Exchange;
+    answer_.clear();
+    enough_ = enough;
+    idleMs_ = idleMs;
+    try {
+        if (const QString reason = lostReason(); !reason.isEmpty())
+            throw Failure(reason);
+        port_.clearInput();
+        for (const QString &frame : frames)
+            port_.output(frame);
+    } catch (const Failure &failure) {
+        return end(failure.message());
+    }
+    if (enough_ && enough_(answer_))
+        return end({});
+    wait_.start(waitMs);
+}
+
+void Line::startPause(int ms) {
+    busy_ = Busy::Pause;
+    answer_.clear();
     if (const QString reason = lostReason(); !reason.isEmpty())
-        throw Failure(reason);
+        return end(reason);
+    wait_.start(ms);
+}
+
+void Line::onArrived() {
+    if (busy_ != Busy::Exchange || !port_.portOpen())
+        return;
+    const QByteArray batch = port_.input();
+    // Byte by byte, so that bytes after the one that meets the expectation stay out.
+    for (const char byte : batch) {
+        answer_.append(byte);
+        if (enough_ && enough_(answer_))
+            return end({});
+    }
+    if (!answer_.isEmpty())
+        idle_.start(idleMs_);
+}
+
+void Line::end(const QString &failure) {
+    busy_ = Busy::No;
+    wait_.stop();
+    idle_.stop();
+    emit endDue(answer_, failure);
+}
+
+QByteArray Line::wait(const std::function<void()> &start) {
+    QEventLoop loop;
+    QByteArray answer;
+    QString failure;
+    const QMetaObject::Connection done =
+        connect(this, &Line::ended, &loop, [&](const QByteArray &a, const QString &f) {
+            answer = a;
+            failure = f;
+            loop.quit();
+        });
+    start();
+    loop.exec();
+    disconnect(done);
+    if (!failure.isEmpty())
+        throw Failure(failure);
+    return answer;
 }
 
 QByteArray Line::exchange(const QStringList &frames, int waitMs, int idleMs,
                           const std::function<bool(const QByteArray &)> &enough) {
-    throwIfLost();
-    port_.clearInput();
-    QEventLoop loop;
-    QTimer wait;
-    QTimer idle;
-    wait.setSingleShot(true);
-    idle.setSingleShot(true);
-    wait.setTimerType(Qt::PreciseTimer);
-    idle.setTimerType(Qt::PreciseTimer);
-    connect(&wait, &QTimer::timeout, &loop, &QEventLoop::quit);
-    connect(&idle, &QTimer::timeout, &loop, &QEventLoop::quit);
-    const QMetaObject::Connection lost =
-        connect(&port_, &SerialControl::linkLost, &loop, &QEventLoop::quit);
-
-    QByteArray answer;
-    bool complete = false;
-    const QMetaObject::Connection arrived = connect(&port_, &SerialControl::OnComm, &loop, [&] {
-        if (complete || !port_.portOpen())
-            return;
-        const QByteArray batch = port_.input();
-        // Byte by byte, so that bytes after the one that meets the expectation stay out.
-        for (const char byte : batch) {
-            answer.append(byte);
-            if (enough && enough(answer)) {
-                complete = true;
-                loop.quit();
-                return;
-            }
-        }
-        if (!answer.isEmpty())
-            idle.start(idleMs);
-    });
-
-    for (const QString &frame : frames)
-        port_.output(frame);
-    wait.start(waitMs);
-    if (!(enough && enough(answer)))
-        loop.exec();
-    disconnect(arrived);
-    disconnect(lost);
-    throwIfLost();
-    return answer;
+    return wait([&] { startExchange(frames, waitMs, idleMs, enough); });
 }
 
 void Line::pause(int ms) {
-    throwIfLost();
-    QEventLoop loop;
-    QTimer done;
-    done.setSingleShot(true);
-    done.setTimerType(Qt::PreciseTimer);
-    connect(&done, &QTimer::timeout, &loop, &QEventLoop::quit);
-    done.start(ms);
-    const QMetaObject::Connection lost =
-        connect(&port_, &SerialControl::linkLost, &loop, &QEventLoop::quit);
-    loop.exec();
-    disconnect(lost);
-    throwIfLost();
+    wait([&] { startPause(ms); });
 }
 
 } // namespace tqm::cli

@@ -15,7 +15,7 @@
 namespace tqm::cli {
 
 ExitStatus monitorCommand(const Args &args) {
-    const PortChoice choice = portChoice(args);
+    const PortChoice choice = portChoice(args, "monitor");
     if (!args.operands.isEmpty())
         throw Usage{QStringLiteral("monitor takes no arguments but options")};
     double seconds = -1;

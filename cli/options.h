@@ -24,8 +24,11 @@ struct AnswerRules {
     bool met(const QString &printed) const { return !check || check->met(printed); }
 };
 
-// Each throws Usage on a bad value.
-PortChoice portChoice(const Args &args);
+// Each throws Usage on a bad value. The ports named, COM numbers ascending or devices as given,
+// each with the same line; --com and --device may name several.
+QList<PortChoice> portChoices(const Args &args);
+// The one port a sub-command other than run takes.
+PortChoice portChoice(const Args &args, const char *command);
 AnswerRules answerRules(const Args &args);
 
 } // namespace tqm::cli

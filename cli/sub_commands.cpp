@@ -49,7 +49,8 @@ constexpr SubCommand kSubCommands[] = {
      "print what arrives until S seconds pass, SIGINT or SIGTERM", true, false, kMonitorOptions,
      monitorCommand},
     {"run", "[PORT] [--junit FILE] [--wait MS] [--idle MS] SCRIPT|-",
-     "run a test script (- reads it from stdin); TAP version 13 on stdout,\nJUnit XML in FILE",
+     "run a test script (- reads it from stdin) on one port or several at\nonce; TAP version 13 "
+     "on stdout, JUnit XML in FILE",
      true, false, kRunOptions, runCommand},
     {"map", "[COMn [TARGET | --remove]]", "show or change the port map (links in the ports folder)",
      false, false, kMapOptions, mapCommand},
@@ -78,6 +79,17 @@ const char *const kTail =
     "  > match '\\[STX\\]TQM-810 .*\\[ETX\\]\\[CR\\]'\n"
     "  > lcd \"UNIT OK\"\n"
     "  > END\n"
+    "\n"
+    "Several ports (run --com 1,3,5-8, or --device repeated) run the script side by\n"
+    "side, each at its own pace. The TAP comes when all have finished: each test named\n"
+    "with its port (\"COM3: send version\"), ports in ascending order; a port that\n"
+    "cannot open or is lost fails its remaining steps, naming the cause. Progress and\n"
+    "one summary line per port go to stderr, one <testsuite> per port to the JUnit\n"
+    "file, every port's lines to the one transcript. The status is the largest of any\n"
+    "port's.\n"
+    "\n"
+    "A device that another program of this user has open (a cat, a monitor left\n"
+    "running) is refused, naming the program, unless --shared.\n"
     "\n"
     "A wait (wait, --wait, --idle) is at most 600000 ms: ten minutes.\n"
     "Answers are printed one line per command, each byte as the console's receive box shows it.\n"

@@ -44,10 +44,18 @@ QList<int> Link::probeComPorts(const PortCheck &check) {
 
 bool Link::attachTranscript(const QString &path, std::function<QString()> portName,
                             const QString &program, const QString &version) {
-    transcript_ = std::make_unique<Transcript>();
+    transcript_ = std::make_shared<Transcript>();
     connect(transcript_.get(), &Transcript::failed, this, &Link::transcriptFailed);
     if (!transcript_->open(path, program, version))
         return false;
+    transcript_->attach(port_, std::move(portName));
+    return true;
+}
+
+bool Link::shareTranscript(const Link &first, std::function<QString()> portName) {
+    if (!first.transcript_ || !first.transcript_->isOpen())
+        return false;
+    transcript_ = first.transcript_;
     transcript_->attach(port_, std::move(portName));
     return true;
 }

@@ -46,6 +46,10 @@ public:
     bool attachTranscript(const QString &path, std::function<QString()> portName = {},
                           const QString &program = QCoreApplication::applicationName(),
                           const QString &version = QCoreApplication::applicationVersion());
+    // Records this port's exchanges in the transcript `first` attached, so that several ports run
+    // side by side write one file, each line naming its port. Failures stay `first`'s to report.
+    // False when `first` has none open.
+    bool shareTranscript(const Link &first, std::function<QString()> portName = {});
 
     // The losses of COM`port` since clearLoss(port); null when there were none.
     const LinkLoss *loss(int port) const;
@@ -59,7 +63,7 @@ signals:
 private:
     SerialControl &port_;
     const Clock &clock_;
-    std::unique_ptr<Transcript> transcript_;
+    std::shared_ptr<Transcript> transcript_;
     std::map<int, LinkLoss> losses_;
 };
 

@@ -9,7 +9,7 @@ std::optional<QString> CommandLine::value(const QString &name) const {
     const auto it = values.constFind(name);
     if (it == values.cend())
         return std::nullopt;
-    return *it;
+    return it->constLast();
 }
 
 CommandLine parseCommandLine(const QStringList &words, std::span<const OptionSpec> options) {
@@ -41,9 +41,9 @@ CommandLine parseCommandLine(const QStringList &words, std::span<const OptionSpe
                 throw CommandLineError{CommandLineError::UnexpectedValue, word, name};
             line.flags.insert(name);
         } else if (eq >= 0) {
-            line.values.insert(name, word.mid(eq + 1));
+            line.values[name] << word.mid(eq + 1);
         } else if (i + 1 < words.size()) {
-            line.values.insert(name, words[++i]);
+            line.values[name] << words[++i];
         } else {
             throw CommandLineError{CommandLineError::MissingValue, word, name};
         }

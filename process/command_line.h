@@ -20,11 +20,14 @@ struct OptionSpec {
 };
 
 struct CommandLine {
-    QHash<QString, QString> values; // by name: "--wait" -> "500"
-    QSet<QString> flags;            // by name: "--hex"
+    QHash<QString, QStringList> values; // by name, in the order given: "--wait" -> {"500"}
+    QSet<QString> flags;                // by name: "--hex"
     QStringList operands;
 
+    // The last value given: an option given twice takes its second value.
     std::optional<QString> value(const QString &name) const;
+    // Every value given, for an option that may stand several times.
+    QStringList valuesOf(const QString &name) const { return values.value(name); }
     bool has(const QString &name) const { return flags.contains(name); }
 };
 

@@ -6,9 +6,11 @@
 # takes COM1's device away and back N times with nobody at the desk, instead of the tables;
 # --server puts Debian's ser2net between the console and the line, COM1 being its RFC 2217 port,
 # and sets floods and clicks that way beside the same on the bare pty, instead of the tables.
+# --gang times `tqm810 run` of one unit script on COM1 against COM1..COM8, eight simulators, and
+# nothing else (no X server, no peer).
 #
 #   scripts/bench.sh [--runs N] [--reps N] [--mib N] [--soak] [--soak-minutes M] [--soak-only]
-#                    [--no-peer] [--a11y] [--transcript] [--flap N] [--server]
+#                    [--no-peer] [--a11y] [--transcript] [--flap N] [--server] [--gang]
 #
 # --no-peer floods the console alone; --a11y runs the programs with Qt's accessibility on and an
 # AT-SPI bus of the run's own, as under a screen reader; --transcript has the console write a
@@ -32,6 +34,7 @@ a11y=0
 transcript=0
 server=0     # the device-server table
 via_server=0 # the console's COM1 leads through ser2net
+gang=0       # tqm810 on eight ports against one
 while (($#)); do
   case "$1" in
     --runs) runs=$2; shift 2 ;;
@@ -45,7 +48,8 @@ while (($#)); do
     --flap) flap=$2; table=0; shift 2 ;;
     --transcript) transcript=1; shift ;;
     --server) server=1; table=0; shift ;;
-    -h|--help) sed -n '2,18p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    --gang) gang=1; shift ;;
+    -h|--help) sed -n '2,20p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
     *) echo "bench: unknown option $1 (see --help)" >&2; exit 2 ;;
   esac
 done
@@ -56,6 +60,101 @@ source "$here/scripts/ci/lib/common.sh"
 
 # --- what it needs -----------------------------------------------------------------------------
 bash "$here/scripts/setup.sh"
+
+# --- several units at once (--gang) ------------------------------------------------------------
+# The README's station script on COM1 alone and on COM1..COM8, each a simulator: the wall time of
+# `tqm810 run` and the CPU of its process (user and system), the two alternating, medians. The
+# quick script leaves out the one step whose answer ends by falling quiet (100 ms), so that
+# what every further port costs stands out.
+gang_sims=()
+gang_dir=""
+gang_end() {
+  local pid
+  for pid in "${gang_sims[@]}"; do kill "$pid" 2>/dev/null; wait "$pid" 2>/dev/null; done
+  [[ -n "$gang_dir" ]] && rm -rf "$gang_dir"
+}
+gang_run() {
+  local ports n r way script steps load runs_each=$((reps * 5))
+  gang_dir=$(mktemp -d "${TMPDIR:-/tmp}/tqm810-gang.XXXXXX")
+  trap gang_end EXIT
+  ports="$gang_dir/config/tqm810-console/ports"
+  mkdir -p "$ports"
+  for n in $(seq 8); do
+    start_sim "$gang_dir/sim.log" "$build/sim/tqm810-sim" --quiet --ports-dir "$ports" --com "$n"
+    gang_sims+=("$sim")
+  done
+  cat >"$gang_dir/station.tqm" <<'END'
+# one unit off the line
+send reset
+expect [ACK]
+send version
+match '\[STX\]TQM-810 .*\[ETX\]\[CR\]'
+send sensor
+expect "[STX]0[ETX][CR]"
+send relay
+expect [ACK]
+clock
+expect [ACK]
+send green
+lcd "UNIT OK"
+expect [ACK]
+END
+  grep -v '^send green' "$gang_dir/station.tqm" >"$gang_dir/quick.tqm"
+  load=$(cut -d' ' -f1 /proc/loadavg)
+  say "gang: $runs_each runs of each script on COM1 and on COM1..COM8, alternating"
+  local TIMEFORMAT='%3R %3U %3S'
+  for script in station quick; do
+    steps=$(grep -vc '^#' "$gang_dir/$script.tqm")
+    for r in $(seq "$runs_each"); do
+      for way in 1 1-8; do
+        { time XDG_CONFIG_HOME="$gang_dir/config" "$build/cli/tqm810" run --com "$way" \
+          "$gang_dir/$script.tqm" >"$gang_dir/tap" 2>/dev/null || true; } 2>>"$gang_dir/$script.$way"
+        n=$(grep -c '^ok ' "$gang_dir/tap" || true)
+        ((n == steps * (${way#1-} + 0))) || fail "run --com $way $script.tqm: $n of its tests passed"
+      done
+    done
+  done
+  gang_median() { # file field-expression
+    awk "{ print $2 }" "$1" | sort -g | awk '{ v[NR] = $1 }
+      END { printf "%.1f", (NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2) }'
+  }
+  echo
+  echo "tqm810 run, one unit script on COM1 and on COM1..COM8 ($(nproc) cores, load $load at the" \
+    "start, $(date -u +%FT%TZ); medians of $runs_each runs each, eight simulators)"
+  printf '%-40s %10s %10s %8s %8s  %s\n' "figure" "COM1" "COM1-8" "ratio" "target" "result"
+  local one eight ratio target verdict
+  # shellcheck disable=SC2016 # awk's fields: real, user and system seconds
+  local -A expressions=([wall]='$1 * 1000' [cpu]='($2 + $3) * 1000')
+  for script in station quick; do
+    for figure in wall cpu; do
+      one=$(gang_median "$gang_dir/$script.1" "${expressions[$figure]}")
+      eight=$(gang_median "$gang_dir/$script.1-8" "${expressions[$figure]}")
+      ratio=$(awk -v a="$eight" -v b="$one" 'BEGIN { printf "%.2f", a / b }')
+      # The targets are the station's; the quick script shows the cost of a port.
+      target=-
+      verdict=-
+      if [[ $script == station ]]; then
+        target=$([[ $figure == wall ]] && echo 1.3 || echo 2.0)
+        verdict=$(awk -v r="$ratio" -v t="$target" 'BEGIN { print (r <= t ? "pass" : "FAIL") }')
+        target="<= $target"
+      fi
+      printf '%-40s %10s %10s %8s %8s  %s\n' \
+        "$script script ($(grep -vc '^#' "$gang_dir/$script.tqm") steps), $figure ms" "$one" \
+        "$eight" "$ratio" "$target" "$verdict"
+    done
+  done
+  echo "  detail: each port beyond the first costs" \
+    "$(awk -v a="$(gang_median "$gang_dir/quick.1-8" "${expressions[wall]}")" \
+      -v b="$(gang_median "$gang_dir/quick.1" "${expressions[wall]}")" \
+      'BEGIN { printf "%.1f", (a - b) / 7 }')" \
+    "ms of wall time with the quick script"
+}
+if ((gang)); then
+  cmake -S "$here" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTQM_BENCH=ON >/dev/null
+  cmake --build "$build" --target tqm810 tqm810-sim >/dev/null
+  gang_run
+  exit 0
+fi
 # The peer and the X tools that drive it; set-up brings the benchmark library.
 bench_packages=(cutecom xdotool xvfb libxtst6)
 ((a11y)) && bench_packages+=(dbus at-spi2-core)

@@ -97,9 +97,10 @@ void NetworkPort::ready() {
 
 void NetworkPort::fail(const QString &why) {
     deadline_.stop();
-    socket_.abort();
+    // Failed first: the abort says the connection closed, and that is not why the attempt failed.
     state_ = Failed;
     failure_ = why;
+    socket_.abort();
     emit attemptEnded();
 }
 

@@ -39,6 +39,8 @@ public:
 
     // Whether the last open failed because another program holds the device.
     virtual bool heldElsewhere() const { return false; }
+    // Who holds it, as far as the system tells ("PID 1234 (cat)"); empty when it does not.
+    virtual QString heldBy() const { return {}; }
 
     // How messages name the port: "COM3 (where)" or "COM3", or what was named directly.
     QString longName(const QString &where) const {

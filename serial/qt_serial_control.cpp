@@ -45,6 +45,15 @@ QString QtSerialControl::portDescription(int port) const {
     return target.isEmpty() ? path : target;
 }
 
+QString QtSerialControl::destination(int port) const {
+    QString url = map_.networkTarget(port);
+    if (!url.isEmpty())
+        return url;
+    const QString path = map_.devicePath(port);
+    const QString device = QFileInfo(path).canonicalFilePath();
+    return device.isEmpty() ? path : device;
+}
+
 QString QtSerialControl::direct(int port) const {
     return map_.isSingle() ? map_.devicePath(port) : QString();
 }
@@ -53,8 +62,9 @@ QString QtSerialControl::messageName(int port) const {
     if (map_.isSingle())
         return direct(port);
     const QString device = QFileInfo(map_.devicePath(port)).canonicalFilePath();
-    return QStringLiteral("COM%1 (%2)").arg(port).arg(device.isEmpty() ? portDescription(port)
-                                                                         : device);
+    return QStringLiteral("COM%1 (%2)")
+        .arg(port)
+        .arg(device.isEmpty() ? portDescription(port) : device);
 }
 
 std::unique_ptr<NetworkPort> QtSerialControl::networkPort(int port, const QString &url) const {
@@ -90,9 +100,11 @@ PortDevice &QtSerialControl::deviceFor(int port) {
     const QString target = QString::number(port) + QLatin1Char(' ') + (url.isEmpty() ? path : url);
     if (device_ && deviceTarget_ == target)
         return *device_;
-    if (url.isEmpty())
-        adopt(std::make_unique<SerialPortDevice>(port, path, direct(port), readAheadSize), target);
-    else
+    if (url.isEmpty()) {
+        auto device = std::make_unique<SerialPortDevice>(port, path, direct(port), readAheadSize);
+        device->setRefuseHeld(seen_);
+        adopt(std::move(device), target);
+    } else
         adopt(networkPort(port, url), target);
     return *device_;
 }
@@ -102,6 +114,7 @@ void QtSerialControl::openDevice(int port, const LineSettings &line) {
     if (const auto probed = probed_.find(port); probed != probed_.end()) {
         if (probed->second->failed())
             throw Failure(probed->second->failure());
+        probed->second->disconnect(this); // its later attempts are the reconnect's, not ahead
         adopt(std::move(probed->second), QString());
         probed_.erase(probed);
         device_->open(line);
@@ -119,8 +132,16 @@ void QtSerialControl::openDevice(int port, const LineSettings &line) {
 // Network ports can take seconds to answer: they are all asked at once, before the probe goes
 // through the ports one by one in ascending order and takes their answers from here.
 void QtSerialControl::probeAhead(const QList<int> &ports) {
-    probed_.clear();
     probeFailures_.clear();
+    if (!connectAhead(ports))
+        return;
+    QEventLoop loop;
+    connect(this, &QtSerialControl::settledAhead, &loop, &QEventLoop::quit);
+    loop.exec(QEventLoop::ExcludeUserInputEvents);
+}
+
+bool QtSerialControl::connectAhead(const QList<int> &ports) {
+    probed_.clear();
     for (const int port : ports)
         if (const QString url = map_.networkTarget(port); !url.isEmpty()) {
             try {
@@ -135,15 +156,12 @@ void QtSerialControl::probeAhead(const QList<int> &ports) {
         return std::any_of(probed_.begin(), probed_.end(),
                            [](const auto &p) { return p.second->attempting(); });
     };
-    if (!attempting())
-        return;
-    QEventLoop loop;
     for (const auto &p : probed_)
-        connect(p.second.get(), &NetworkPort::attemptEnded, &loop, [&] {
+        connect(p.second.get(), &NetworkPort::attemptEnded, this, [this, attempting] {
             if (!attempting())
-                loop.quit();
+                emit settledAhead();
         });
-    loop.exec(QEventLoop::ExcludeUserInputEvents);
+    return attempting();
 }
 
 void QtSerialControl::endProbe() {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "serial/port_device.h"
+#include "serial/port_holders.h"
 #include "serial/port_map.h"
 #include "serial/serial_control.h"
 
@@ -26,8 +27,16 @@ public:
 
     // How messages name COM`port`: "COM3 (/dev/ttyUSB0)", or a device named directly, as given.
     QString messageName(int port) const;
-    // Whether the last open failed because another program holds the device.
+    // Whether the last open failed because another program holds the device, and who, as far as
+    // the system tells ("PID 1234 (cat)"; empty when it does not).
     bool heldElsewhere() const { return device_ && device_->heldElsewhere(); }
+    QString heldBy() const { return device_ ? device_->heldBy() : QString(); }
+    // Refuses a local device that `seen` shows another process of this user holding; null, as
+    // the window has it: no such check.
+    void setRefuseHeld(std::shared_ptr<const PortHolderScan> seen) { seen_ = std::move(seen); }
+    // Where COM`port` leads, one text for one device however it is named: the device's own path
+    // or the URL; empty when it leads nowhere.
+    QString destination(int port) const;
 
     // The receive buffer: one read never yields more than this.
     static constexpr qint64 receiveBufferSize = 1024;
@@ -37,6 +46,14 @@ public:
 
     void probeAhead(const QList<int> &ports) override;
     void endProbe() override;
+
+    // Starts connecting those of `ports` that are network ports, all at once, without waiting:
+    // their opens then take the answers. True while an attempt is under way; settledAhead comes
+    // when none is any more.
+    bool connectAhead(const QList<int> &ports);
+
+signals:
+    void settledAhead();
 
 protected:
     void openDevice(int port, const LineSettings &line) override;
@@ -67,6 +84,7 @@ private:
     QTimer reconnect_;
     bool delivering_ = false;
     bool redeliveryDue_ = false;
+    std::shared_ptr<const PortHolderScan> seen_;
     // Network ports the probe tried all at once: connected, or why not.
     std::map<int, std::unique_ptr<NetworkPort>> probed_;
     std::map<int, QString> probeFailures_;

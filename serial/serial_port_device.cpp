@@ -40,18 +40,28 @@ QString SerialPortDevice::failureText(const QString &device) const {
 void SerialPortDevice::open(const LineSettings &line) {
     // The lock belongs to the device itself, not to the link that names it.
     heldElsewhere_ = false;
+    heldBy_.clear();
     const QString device = QFileInfo(path_).canonicalFilePath();
     if (device.isEmpty()) {
         const QString target = QFileInfo(path_).symLinkTarget();
         throw Failure(longName(target.isEmpty() ? path_ : target) +
                       QStringLiteral(": No such file or directory"));
     }
+    if (seen_) {
+        heldBy_ = holdersText(seen_->holdersOf(device));
+        heldElsewhere_ = !heldBy_.isEmpty();
+        if (heldElsewhere_)
+            throw Failure(longName(device) + QStringLiteral(": in use by ") + heldBy_);
+    }
     port_.setPortName(device);
+    opened_ = device;
     if (!port_.open(QIODevice::ReadWrite)) {
 #ifndef Q_OS_WIN
         // The lock file, or exclusive use, of another program: this user may open the device.
         heldElsewhere_ = port_.error() == QSerialPort::PermissionError &&
                          ::access(QFile::encodeName(device).constData(), R_OK | W_OK) == 0;
+        if (heldElsewhere_)
+            heldBy_ = holdersText(PortHolderScan().holdersOf(device));
 #endif
         throw Failure(failureText(device));
     }
@@ -120,8 +130,7 @@ void SerialPortDevice::applyRts(bool on) {
 
 void SerialPortDevice::write(const QByteArray &bytes) {
     if (port_.write(bytes) != bytes.size())
-        throw Failure(
-            QStringLiteral("%1: cannot send: %2").arg(shortName(), port_.errorString()));
+        throw Failure(QStringLiteral("%1: cannot send: %2").arg(shortName(), port_.errorString()));
     // Put the frame on the line now rather than on the next turn of the event loop.
     port_.flush();
 }
@@ -144,7 +153,7 @@ void SerialPortDevice::onError(QSerialPort::SerialPortError error) {
     if (error != QSerialPort::ResourceError && error != QSerialPort::ReadError)
         return;
     if (port_.isOpen())
-        emit gone(longName(port_.portName()) +
+        emit gone(longName(opened_) +
                   QStringLiteral(": the device is gone (%1)").arg(port_.errorString()));
 }
 

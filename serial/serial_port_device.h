@@ -2,8 +2,11 @@
 #pragma once
 
 #include "serial/port_device.h"
+#include "serial/port_holders.h"
 
 #include <QSerialPort>
+
+#include <memory>
 
 namespace tqm {
 
@@ -27,6 +30,10 @@ public:
     void discardInput() override;
     bool mayReturn() override;
     bool heldElsewhere() const override { return heldElsewhere_; }
+    QString heldBy() const override { return heldBy_; }
+    // Refuses to open the device while `seen` shows another process of this user holding it,
+    // even without a lock: whoever reads it there takes the answers. Null: no such check.
+    void setRefuseHeld(std::shared_ptr<const PortHolderScan> seen) { seen_ = std::move(seen); }
 
 private:
     void onError(QSerialPort::SerialPortError error);
@@ -34,8 +41,11 @@ private:
     QString failureText(const QString &device) const;
 
     QString path_;
+    QString opened_; // the device path_ led to when opened: QSerialPort's name for it drops /dev/
     QSerialPort port_;
     bool heldElsewhere_ = false;
+    QString heldBy_;
+    std::shared_ptr<const PortHolderScan> seen_;
 };
 
 } // namespace tqm

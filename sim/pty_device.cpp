@@ -40,7 +40,9 @@ PtyDevice::~PtyDevice() {
 bool PtyDevice::open() {
     if (master_ >= 0)
         return true;
-    const int master = posix_openpt(O_RDWR | O_NOCTTY);
+    // Close-on-exec: a program started from this process (a console under test) that inherited
+    // either side would keep the line up after the device has gone.
+    const int master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
     if (master < 0) {
         error_ = systemError("posix_openpt");
         return false;
@@ -52,7 +54,7 @@ bool PtyDevice::open() {
         return false;
     }
     const QString path = QString::fromLocal8Bit(name);
-    const int slave = ::open(name, O_RDWR | O_NOCTTY);
+    const int slave = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
     termios tio{};
     if (slave < 0 || tcgetattr(slave, &tio) != 0) {
         error_ = systemError("opening the slave side");

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Debian 12's prove reads what `tqm810 run` prints: the README's unit script against the simulator
 # as COM1 says PASS, and the same script against a simulator whose reply file gives another
-# version says FAIL with one failed test.
+# version says FAIL with one failed test; the script on three simulators at once, COM1..COM3, says
+# PASS with a test per step and port.
 #
 # Never opens a real serial port: COM1 is a link to the simulator's pty in a private ports folder.
 set -euo pipefail
@@ -18,13 +19,15 @@ cmake --build "$build" --target tqm810 tqm810-sim >/dev/null
 
 work=$(mktemp -d)
 sim=""
+sims=()
 finish() {
-  local status=$?
+  local status=$? pid
   set +e
-  if [[ -n "$sim" ]]; then
-    kill "$sim" 2>/dev/null
-    wait "$sim" 2>/dev/null
-  fi
+  for pid in "$sim" "${sims[@]}"; do
+    [[ -n "$pid" ]] || continue
+    kill "$pid" 2>/dev/null
+    wait "$pid" 2>/dev/null
+  done
   rm -rf "$work"
   if ((status == 0)); then say "done in ${SECONDS} s"; else say "failed after ${SECONDS} s"; fi
 }
@@ -68,3 +71,17 @@ if ((status != 1)) || ! grep -q "^Failed 1/6 subtests" <<<"$out" ||
   fail "prove did not fail one test of a unit that answers another version (status $status)"
 fi
 say "a unit that answers another version: FAIL, one failed test"
+
+for com in 1 2 3; do
+  start_sim "$work/sim.log" "$build/sim/tqm810-sim" --quiet --ports-dir "$ports" --com "$com"
+  sims+=("$sim")
+done
+sim=""
+status=0
+out=$(cd "$work" && timeout 60 prove -e "$build/cli/tqm810 run --com 1-3" unit.tqm 2>&1) ||
+  status=$?
+echo "$out"
+if ((status != 0)) || ! grep -q "Tests=18," <<<"$out" || ! grep -qx "Result: PASS" <<<"$out"; then
+  fail "prove did not pass three passing units run at once (status $status)"
+fi
+say "three units at once: PASS, 18 tests"

@@ -4,6 +4,8 @@
 #   - tqm810 map writes and lists a network link; tqm810 send --device rfc2217://... and tcp://...
 #     receive all 256 byte values (0xFF 0xFF included) exactly; an unreachable server is status 3
 #     naming the address, a malformed URL status 2;
+#   - tqm810 run on COM1..COM4 at once: COM1 the server's RFC 2217 port, COM2 a local simulator,
+#     COM3 one that answers NAK, COM4 absent; one TAP stream, summary, JUnit and status 3;
 #   - the console on COM1 = rfc2217://... clicks every command once, and the simulator's record
 #     holds every frame byte for byte, in the README's table order; the version's 257-byte reply
 #     is in the console's transcript exactly;
@@ -30,10 +32,12 @@ stop_ser2net() {
   wait "$ser2net_pid" 2>/dev/null || true
   ser2net_pid=""
 }
+gang_sims=()
 ser2net_check_end() {
   local status=$?
   set +e
   stop_ser2net
+  for pid in "${gang_sims[@]}"; do kill "$pid" 2>/dev/null; wait "$pid" 2>/dev/null; done
   (exit "$status")
   console_check_end
 }
@@ -121,6 +125,52 @@ status=0
 "$tqm810" send --device "rfc2217://127.0.0.1" version 2>"$work/err" || status=$?
 ((status == 2)) || fail "a URL without a port gave status $status: $(cat "$work/err")"
 say "unreachable server: status 3 naming it; malformed URL: status 2"
+
+# --- tqm810 run on several ports: the server's among local ones --------------------------------
+sleep 1 # ser2net lets the last client's pty go
+ports="$XDG_CONFIG_HOME/tqm810-console/ports"
+printf '%s\n' '+R = "\x15"' >"$work/nak.replies"
+for com in 2 3; do
+  keep=$sim keep_pty=$sim_pty
+  options=()
+  ((com == 3)) && options=(--replies "$work/nak.replies")
+  start_sim "$work/gang-sim.log" "$build/sim/tqm810-sim" --quiet --ports-dir "$ports" --com "$com" \
+    "${options[@]}"
+  gang_sims+=("$sim")
+  sim=$keep sim_pty=$keep_pty
+done
+printf '%s\n' 'send reset' 'expect [ACK]' 'lcd "UNIT OK"' 'expect [ACK]' >"$work/gang.tqm"
+status=0
+"$tqm810" run --com 1-4 --junit "$work/gang.xml" --transcript "$work/gang.tsv" "$work/gang.tqm" \
+  >"$work/gang.tap" 2>"$work/gang.err" || status=$?
+grep -E '^(not )?ok ' "$work/gang.tap" | diff -u - <(cat <<'END'
+ok 1 - COM1: send reset
+ok 2 - COM1: expect "[ACK]"
+ok 3 - COM1: lcd "UNIT OK"
+ok 4 - COM1: expect "[ACK]"
+ok 5 - COM2: send reset
+ok 6 - COM2: expect "[ACK]"
+ok 7 - COM2: lcd "UNIT OK"
+ok 8 - COM2: expect "[ACK]"
+ok 9 - COM3: send reset
+not ok 10 - COM3: expect "[ACK]" got "[NAK]"
+ok 11 - COM3: lcd "UNIT OK"
+ok 12 - COM3: expect "[ACK]"
+not ok 13 - COM4: send reset
+not ok 14 - COM4: expect "[ACK]"
+not ok 15 - COM4: lcd "UNIT OK"
+not ok 16 - COM4: expect "[ACK]"
+END
+) >&2 || fail "the run on four ports: other tests (above), status $status"
+((status == 3)) || fail "the run on four ports gave status $status"
+grep -qx 'tqm810: COM3: 3 passed, 1 failed (first: line 2: expect "\[ACK\]" got "\[NAK\]")' \
+  "$work/gang.err" || fail "no summary line for COM3: $(cat "$work/gang.err")"
+(($(grep -c '<testsuite ' "$work/gang.xml") == 4)) || fail "the JUnit report has not four suites"
+grep -q $'\tCOM1\t\trfc2217://127.0.0.1:'"$rfc"' connected' "$work/gang.tsv" ||
+  fail "the transcript does not name COM1's server"
+for pid in "${gang_sims[@]}"; do kill "$pid"; wait "$pid" 2>/dev/null || true; done
+gang_sims=()
+say "tqm810 run on COM1 (RFC 2217), two local simulators and an absent port: one report, status 3"
 
 # --- the console: every command once ----------------------------------------------------------
 sleep 1 # ser2net lets the last client's pty go

@@ -43,6 +43,7 @@ private slots:
     void statuses();
     void absentPorts_data();
     void absentPorts();
+    void heldPort_data();
     void heldPort();
     void permissionDenied();
     void lostPort();
@@ -358,6 +359,18 @@ void CliSendTest::usageErrors_data() {
     QTest::newRow("bad regex") << QStringList{"send", "--match", "(", "version"}
                                << "tqm810: bad regular expression";
     QTest::newRow("no command") << QStringList{"send"} << "tqm810: send wants at least one command";
+    // Each with the --device of the line: the port list is read before the two are compared.
+    const QString comWants = "tqm810: --com wants COM numbers from 1 to 8, such as 1,3,5-8, not ";
+    QTest::newRow("COM0") << QStringList{"run", "--com", "0", "-"} << comWants + "\"0\"";
+    QTest::newRow("COM9") << QStringList{"run", "--com", "2,9", "-"} << comWants + "\"9\"";
+    QTest::newRow("range backwards")
+        << QStringList{"run", "--com", "3-1", "-"} << "tqm810: --com: the range \"3-1\" runs";
+    QTest::newRow("port twice") << QStringList{"run", "--com", "1-3,2", "-"}
+                                << "tqm810: --com names COM2 twice";
+    QTest::newRow("--com and --device")
+        << QStringList{"run", "--com", "2", "-"} << "tqm810: --com and --device exclude each other";
+    QTest::newRow("two ports to send") << QStringList{"send", "--device", "/dev/null", "version"}
+                                       << "tqm810: send takes one port; only run takes several";
 }
 
 // Catches a mistake on the command line that still sends something or exits with another status.
@@ -488,20 +501,43 @@ void CliSendTest::absentPorts() {
     QCOMPARE(r.out, QString());
 }
 
-// Catches two programs writing to one device: a port a running console holds is refused.
+void CliSendTest::heldPort_data() {
+    QTest::addColumn<QString>("holder"); // opens the device given as $1, says "held", keeps it
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<QString>("err"); // %1: the device, %2: the holder's PID; empty: sent
+    QTest::newRow("a console's lock") << QStringLiteral(TQM_HOLD_PORT) << QStringList()
+                                      << "tqm810: %1: in use by PID %2 (tqm_hold_port)\n";
+    const QString cat = QStringLiteral("exec 3<\"$1\"; echo held; exec cat <&3");
+    QTest::newRow("a cat reading")
+        << cat << QStringList() << "tqm810: %1: in use by PID %2 (cat)\n";
+    QTest::newRow("a cat reading, --shared") << cat << QStringList{"--shared"} << QString();
+}
+
+// Catches two programs on one device: a port that a running console or a forgotten cat holds is
+// refused, naming it, unless the operator says it may be shared.
 void CliSendTest::heldPort() {
+    QFETCH(QString, holder);
+    QFETCH(QStringList, options);
+    QFETCH(QString, err);
     PtyPair far;
-    QProcess holder;
-    holder.start(QStringLiteral(TQM_HOLD_PORT), {far.slavePath()});
-    QVERIFY(holder.waitForReadyRead(30000));
-    QCOMPARE(holder.readLine(), QByteArray("held\n"));
+    QProcess held;
+    if (holder.startsWith(u'/'))
+        held.start(holder, {far.slavePath()});
+    else
+        held.start(QStringLiteral("sh"), {"-c", holder, "sh", far.slavePath()});
+    QVERIFY(held.waitForReadyRead(30000));
+    QCOMPARE(held.readLine(), QByteArray("held\n"));
     Cli cli;
-    const CliResult r = cli.run({"send", "--device", far.slavePath(), "version"});
-    holder.closeWriteChannel();
-    QVERIFY(holder.waitForFinished(30000));
-    QCOMPARE(r.status, 3);
-    QCOMPARE(r.err, QStringLiteral("tqm810: %1: in use by another program\n").arg(far.slavePath()));
-    QCOMPARE(far.drain(100), QByteArray());
+    const CliResult r = cli.run(QStringList{"send", "--device", far.slavePath(), "--wait", "100"} +
+                                options + QStringList{"version"});
+    const qint64 pid = held.processId();
+    held.closeWriteChannel(); // the console goes, and its lock with it
+    if (!holder.startsWith(u'/'))
+        held.kill();
+    QVERIFY(held.waitForFinished(30000));
+    QCOMPARE(r.err, err.isEmpty() ? err : err.arg(far.slavePath()).arg(pid));
+    QCOMPARE(r.status, err.isEmpty() ? 0 : 3);
+    QCOMPARE(far.drain(100).isEmpty(), !err.isEmpty());
 }
 
 // Catches "Permission denied" without the advice that fixes it.

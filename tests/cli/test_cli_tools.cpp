@@ -1,6 +1,7 @@
 // tqm810's other commands: help and version, the command list, ports, monitor, test scripts
 // (TAP and JUnit), the port map and the device list; and that the program needs no display.
 #include "sim/pty_device.h"
+#include "sim/reply_table.h"
 #include "tests/cli/cli_runner.h"
 #include "tests/support/expected_commands.h"
 #include "tests/support/pty_pair.h"
@@ -31,6 +32,8 @@ private slots:
     void runBadLine_data();
     void runBadLine();
     void runBailsOut();
+    void runSeveralPorts_data();
+    void runSeveralPorts();
     void mapEdits();
     void mapCreatesFolder();
     void devices();
@@ -334,6 +337,133 @@ void CliToolsTest::runBailsOut() {
     QVERIFY2(r.out.contains("not ok 2 - wait 60000\nBail out! " + far.slavePath() + ": the device"),
              qPrintable(r.out));
     QVERIFY2(r.err.contains(QLatin1String("the device is gone")), qPrintable(r.err));
+}
+
+void CliToolsTest::runSeveralPorts_data() {
+    QTest::addColumn<QString>("far"); // COM1, COM2...: s the simulator, w one answering another
+                                      // version, l one gone at its second frame, - no link
+    QTest::addColumn<QString>("tap"); // without the answers; %1: the ports folder, %2: l's device
+    QTest::addColumn<QString>("summary");
+    QTest::addColumn<QString>("suites");      // JUnit: name failures/errors
+    QTest::addColumn<QString>("transcribed"); // the ports sent from, as the transcript names them
+    QTest::addColumn<int>("status");
+    const QString expect = "expect \"[STX]TQM-810 SIMULATOR V1.00[ETX][CR]\"";
+    const QString absent = "  message: \"COM3: no such port (no com3 link in %1)\"\n";
+    const QString gone = "  message: \"COM4 (%2): the device is gone\"\n";
+    QTest::newRow("mixed")
+        << "sw-l"
+        << "TAP version 13\n1..16\nok 1 - COM1: send version\nok 2 - COM1: " + expect +
+               "\nok 3 - COM1: send reset\nok 4 - COM1: lcd PASS\nok 5 - COM2: send version\n"
+               "not ok 6 - COM2: " +
+               expect +
+               " got \"[STX]TQM-800 V0.90[ETX][CR]\"\n"
+               "ok 7 - COM2: send reset\nok 8 - COM2: lcd PASS\nnot ok 9 - COM3: send version\n" +
+               absent + "not ok 10 - COM3: " + expect + "\n" + absent +
+               "not ok 11 - COM3: send reset\n" + absent + "not ok 12 - COM3: lcd PASS\n" + absent +
+               "ok 13 - COM4: send version\nok 14 - COM4: " + expect +
+               "\nnot ok 15 - COM4: send reset\n" + gone + "not ok 16 - COM4: lcd PASS\n" + gone
+        << "tqm810: COM1: 4 passed\ntqm810: COM2: 3 passed, 1 failed (first: line 2: " + expect +
+               " got \"[STX]TQM-800 V0.90[ETX][CR]\")\ntqm810: COM3: 0 passed, 4 failed (first: "
+               "COM3: no such port (no com3 link in %1))\ntqm810: COM4: 2 passed, 2 failed (first: "
+               "COM4 (%2): the device is gone)\n"
+        << "COM1: unit.tqm 0/0, COM2: unit.tqm 1/0, COM3: unit.tqm 0/4, COM4: unit.tqm 0/2"
+        << "COM1 COM2 COM4" << 3;
+    QTest::newRow("all pass")
+        << "ss"
+        << "TAP version 13\n1..8\nok 1 - COM1: send version\nok 2 - COM1: " + expect +
+               "\nok 3 - COM1: send reset\nok 4 - COM1: lcd PASS\nok 5 - COM2: send version\n"
+               "ok 6 - COM2: " +
+               expect + "\nok 7 - COM2: send reset\nok 8 - COM2: lcd PASS\n"
+        << "tqm810: COM1: 4 passed\ntqm810: COM2: 4 passed\n"
+        << "COM1: unit.tqm 0/0, COM2: unit.tqm 0/0"
+        << "COM1 COM2" << 0;
+    QTest::newRow("none opens")
+        << "--"
+        << "TAP version 13\n1..8\nBail out! no port opened: COM1: no such port (no com1 link in "
+           "%1); COM2: no such port (no com2 link in %1)\n"
+        << "tqm810: COM1: 0 passed, 4 failed (first: COM1: no such port (no com1 link in %1))\n"
+           "tqm810: COM2: 0 passed, 4 failed (first: COM2: no such port (no com2 link in %1))\n"
+        << "COM1: unit.tqm 0/4, COM2: unit.tqm 0/4"
+        << "" << 3;
+}
+
+// Catches reports that mix or drop ports, a failing port that stops or fails the others, a
+// status other than the worst port's, a bail-out while a port ran, a transcript opened once per
+// port, or progress and summary missing from stderr.
+void CliToolsTest::runSeveralPorts() {
+    QFETCH(QString, far);
+    QFETCH(QString, tap);
+    QFETCH(QString, summary);
+    QFETCH(QString, suites);
+    QFETCH(QString, transcribed);
+    QFETCH(int, status);
+    Cli cli;
+    QObject sims;
+    QString lost;
+    // The system's word for a device gone depends on how the loss is noticed first.
+    const auto unworded = [](QString text) {
+        return text.replace(QRegularExpression(QStringLiteral("the device is gone \\([^)]*\\)")),
+                            QStringLiteral("the device is gone"));
+    };
+    const auto filled = [&](QString text) {
+        return text.replace("%1", cli.portsDir()).replace("%2", lost);
+    };
+    for (qsizetype i = 0; i < far.size(); ++i) {
+        if (far[i] == u'-')
+            continue;
+        auto *sim = new tqm::sim::PtyDevice(&sims);
+        QVERIFY(sim->open());
+        QVERIFY(
+            QFile::link(sim->slavePath(), cli.portsDir() + QStringLiteral("/com%1").arg(i + 1)));
+        const QByteArray replies = far[i] == u'w'   ? "+# = \"\\x02TQM-800 V0.90\\x03\\r\"\n"
+                                   : far[i] == u'l' ? "+R = \"\"\n" // reset: no answer
+                                                    : "";
+        sim->device().setReplies(tqm::sim::parseReplyFile(replies).table);
+        if (far[i] == u'l') {
+            lost = sim->slavePath();
+            connect(sim, &tqm::sim::PtyDevice::frameReceived, sim, [sim, frames = 0]() mutable {
+                if (++frames == 2)
+                    sim->deleteLater();
+            });
+        }
+    }
+    const QString script = cli.configDir() + "/unit.tqm";
+    QVERIFY(writeFile(script, "send version\nexpect \"[STX]TQM-810 SIMULATOR V1.00[ETX][CR]\"\n"
+                              "send reset\nlcd PASS\n"));
+    const QString junit = cli.configDir() + "/unit.xml";
+    const QString transcript = cli.configDir() + "/unit.tsv";
+    const CliResult r = cli.runLooping({"run", "--com", QStringLiteral("1-%1").arg(far.size()),
+                                        "--junit", junit, "--transcript", transcript, script});
+    QStringList points;
+    for (const QString &line : r.out.split(u'\n', Qt::SkipEmptyParts))
+        if (!line.startsWith(QLatin1String("  ")) || line.startsWith(QLatin1String("  message:")))
+            points << line + u'\n';
+    QCOMPARE(unworded(points.join(QString())), filled(tap));
+    const QStringList err = r.err.split(u'\n', Qt::SkipEmptyParts);
+    QCOMPARE(err.size(), far.size() * 2);
+    for (qsizetype i = 0; i < far.size(); ++i)
+        QVERIFY2(err[i].contains(QStringLiteral(" finished (%1 of %2)").arg(i + 1).arg(far.size())),
+                 qPrintable(r.err));
+    QCOMPARE(unworded(err.mid(far.size()).join(u'\n')) + u'\n', filled(summary));
+    QCOMPARE(r.status, status);
+    QStringList found;
+    auto each = QRegularExpression(QStringLiteral("<testsuite name=\"([^\"]*)\" tests=\"4\" "
+                                                  "failures=\"(\\d+)\" errors=\"(\\d+)\""))
+                    .globalMatch(readFile(junit));
+    while (each.hasNext()) {
+        const QRegularExpressionMatch m = each.next();
+        found << m.captured(1) + u' ' + m.captured(2) + u'/' + m.captured(3);
+    }
+    QCOMPARE(found.join(QStringLiteral(", ")), suites);
+    const QStringList lines = readFile(transcript).split(u'\n', Qt::SkipEmptyParts);
+    QSet<QString> sent;
+    for (const QString &line : lines)
+        if (line.section(u'\t', 2, 2) == QLatin1String("TX"))
+            sent << line.section(u'\t', 3, 3);
+    QStringList sentFrom(sent.begin(), sent.end());
+    sentFrom.sort();
+    QCOMPARE(sentFrom.join(u' '), transcribed);
+    QCOMPARE(lines.filter(QRegularExpression(QStringLiteral("^# tqm810 "))).size(), 1);
 }
 
 // Catches a link set elsewhere than the ports folder, not listed, or not removed.
