@@ -4,6 +4,7 @@
 
 #include "app/failure_queue.h"
 #include "app/loss_report.h"
+#include "app/pane_switch.h"
 #include "app/receive_box.h"
 #include "app/reply_speech.h"
 #include "app/window_accessible.h"
@@ -128,6 +129,7 @@ void MainWindow::buildControls() {
         setTabOrder(tabStops[i - 1].second, tabStops[i].second);
     // The control with tab index 0 has the focus when the window first shows.
     tabStops.front().second->setFocus();
+    new PaneSwitch(*this, *txtrecv, *tabStops.front().second);
 }
 
 bool MainWindow::eventFilter(QObject *watched, QEvent *event) {
