@@ -3,6 +3,7 @@
 #include "app/main_window.h"
 #include "app/window_place.h"
 #include "commands/clock.h"
+#include "process/command_line.h"
 #include "serial/cp949.h"
 #include "serial/qt_serial_control.h"
 
@@ -18,17 +19,12 @@
 
 namespace {
 
-struct Option {
-    std::string_view names;
-    std::string_view help;
-};
-
 // --help prints this table and the manual page is made from --help, so an option added here is
 // documented everywhere at once.
-constexpr Option kOptions[] = {
-    {"-h, --help", "print this help and exit"},
-    {"    --version", "print the version and exit"},
-    {"    --transcript FILE", "append every exchange on the line to FILE, timed"},
+constexpr tqm::OptionSpec kOptions[] = {
+    {"--help", nullptr, "print this help and exit", "-h"},
+    {"--version", nullptr, "print the version and exit"},
+    {"--transcript", "FILE", "append every exchange on the line to FILE, timed"},
 };
 
 void printHelp() {
@@ -38,9 +34,14 @@ void printHelp() {
               "what the device answers, every control byte spelled out by its ASCII name.\n"
               "\n"
               "Options:");
-    for (const Option &option : kOptions)
-        std::printf("  %-18.*s %.*s\n", int(option.names.size()), option.names.data(),
-                    int(option.help.size()), option.help.data());
+    for (const tqm::OptionSpec &option : kOptions) {
+        const QString names =
+            (option.alias ? QLatin1String(option.alias) + QStringLiteral(", ")
+                          : QStringLiteral("    ")) +
+            QLatin1String(option.name) +
+            (option.value ? QLatin1Char(' ') + QLatin1String(option.value) : QString());
+        std::printf("  %-18s %s\n", qPrintable(names), option.help);
+    }
     std::puts("\nQt's own options (-platform, -style, -display, ...) are accepted as well.");
 }
 
@@ -66,15 +67,17 @@ int main(int argc, char *argv[]) {
 
     // QApplication has taken its own options out; anything left but ours is a mistake, better
     // said than silently ignored.
-    QStringList rest = QApplication::arguments().mid(1);
     QString transcript;
-    if (rest.size() >= 2 && rest.first() == QLatin1String("--transcript")) {
-        transcript = rest.at(1);
-        rest = rest.mid(2);
-    }
-    if (!rest.isEmpty()) {
+    try {
+        const tqm::CommandLine options =
+            tqm::parseCommandLine(QApplication::arguments().mid(1), kOptions);
+        if (!options.operands.isEmpty())
+            throw tqm::CommandLineError{
+                tqm::CommandLineError::UnknownOption, options.operands.first(), {}};
+        transcript = options.value(QStringLiteral("--transcript")).value_or(QString());
+    } catch (const tqm::CommandLineError &error) {
         std::fprintf(stderr, "tqm810-console: unknown argument '%s'; see tqm810-console --help\n",
-                     qPrintable(rest.first()));
+                     qPrintable(error.word));
         return 2;
     }
 

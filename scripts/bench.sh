@@ -45,29 +45,21 @@ while (($#)); do
   esac
 done
 
-say() { echo "bench: $*" >&2; }
+check=bench
+# shellcheck source=scripts/ci/lib/common.sh
+source "$here/scripts/ci/lib/common.sh"
 
 # --- what it needs -----------------------------------------------------------------------------
 bash "$here/scripts/setup.sh"
 # The peer and the X tools that drive it; set-up brings the benchmark library.
 bench_packages=(cutecom xdotool xvfb libxtst6)
 ((a11y)) && bench_packages+=(dbus at-spi2-core)
-missing=()
-for p in "${bench_packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-if ((${#missing[@]})); then
-  say "installing ${missing[*]}"
-  SUDO=""; [[ $(id -u) -ne 0 ]] && SUDO="sudo"
-  $SUDO env DEBIAN_FRONTEND=noninteractive apt-get update -qq >/dev/null
-  $SUDO env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends \
-    "${missing[@]}" >/dev/null
-fi
+install_missing "${bench_packages[@]}"
 
 cmake -S "$here" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTQM_BENCH=ON >/dev/null
 cmake --build "$build" --target tqm810-console tqm810-sim bench_harness bench_receive_box >/dev/null
 console="$build/app/tqm810-console"
-sim="$build/sim/tqm810-sim"
+sim_program="$build/sim/tqm810-sim"
 harness="$build/bench/bench_harness"
 cutecom=$(command -v cutecom)
 
@@ -443,10 +435,9 @@ soak_run() {
   local dir="$work/soak" pid sim_pid minute
   local ports="$dir/config/tqm810-console/ports"
   mkdir -p "$ports"
-  "$sim" --ports-dir "$ports" --com 1 >"$dir/sim.out" 2>"$dir/sim.err" &
-  sim_pid=$!
+  start_sim "$dir/sim.out" "$sim_program" --ports-dir "$ports" --com 1 || exit 1
+  sim_pid=$sim
   started+=("$sim_pid")
-  for _ in $(seq 200); do [[ -L "$ports/com1" ]] && break; sleep 0.05; done
   env $(private_env "$dir") TQM810_BENCH_REPORT="$dir/report" TQM810_BENCH_ROUND_MS=1000 \
     "$console" 2>"$dir/stderr" &
   pid=$!
@@ -468,7 +459,8 @@ soak_run() {
   beats=$(awk -v b="$end" '$1 == "report" { inside = ($2 == b) }
     inside && $1 == "heartbeats" { printf "p99 %s ms, max %s ms over %s beats", $6, $8, $2 }
     inside && $1 == "cpu_ms" { printf "; console CPU %.1f s", $2 / 1000 }' "$dir/report")
-  frames=$(($(wc -l <"$dir/sim.out") - 1))
+  # Its complaints come in the same stream as its frame lines.
+  frames=$(grep -vc -e '^skipped ' -e '^tqm810-sim: ' "$dir/sim.out" || true)
   stop_pid "$sim_pid"
   echo
   echo "Soak: $soak_minutes minute(s), $(nproc) cores; $driven command clicks, $frames frames handled by the simulator"
@@ -478,7 +470,8 @@ soak_run() {
        NR == 3 { r1 = $2 }
        END { printf "console RSS %+d kB from start (%+d kB after the first minute), fds %+d; simulator RSS %+d kB, fds %+d\n",
                     r - r0, r - r1, f - f0, s - s0, g - g0 }' "$dir/samples"
-  grep -c . "$dir/sim.err" >/dev/null && { echo "simulator complaints:"; head -5 "$dir/sim.err"; } || true
+  grep -q -e '^skipped ' -e '^tqm810-sim: ' "$dir/sim.out" &&
+    { echo "simulator complaints:"; grep -e '^skipped ' -e '^tqm810-sim: ' "$dir/sim.out" | head -5; } || true
 }
 
 # --- a device that keeps going away and coming back ------------------------------------------

@@ -9,9 +9,12 @@
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 build="$here/build"
+check=run
+# shellcheck source=scripts/ci/lib/common.sh
+source "$here/scripts/ci/lib/common.sh"
 
 usage_error() {
-  echo "run: $* (see --help)" >&2
+  say "$* (see --help)"
   exit 2
 }
 real=0
@@ -40,18 +43,18 @@ cmake -S "$here" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/nu
 cmake --build "$build" --target tqm810-console tqm810-sim
 
 if [[ -z "${DISPLAY:-}" && -z "${WAYLAND_DISPLAY:-}" ]]; then
-  echo "run: no display; on a headless machine use: xvfb-run -a $0 $*" >&2
+  say "no display; on a headless machine use: xvfb-run -a $0 $*"
   exit 1
 fi
 
 if ((real)); then
-  echo "run: real ports: COMn is the link comN in \${XDG_CONFIG_HOME:-\$HOME/.config}/tqm810-console/ports/," >&2
+  say "real ports: COMn is the link comN in \${XDG_CONFIG_HOME:-\$HOME/.config}/tqm810-console/ports/,"
   echo "     or /dev/ttyS{n-1} when that folder does not exist." >&2
   exec "$build/app/tqm810-console"
 fi
 
 work=$(mktemp -d)
-sim_pid=""
+sim=""
 console_pid=""
 stop() { # pid: asks, then insists after 5 s
   kill -TERM "$1" 2>/dev/null || return 0
@@ -61,30 +64,21 @@ stop() { # pid: asks, then insists after 5 s
 }
 cleanup() {
   if [[ -n "$console_pid" ]]; then stop "$console_pid"; fi
-  if [[ -n "$sim_pid" ]]; then stop "$sim_pid"; fi
+  if [[ -n "$sim" ]]; then stop "$sim"; fi
   rm -rf "$work"
 }
 trap cleanup EXIT
 trap 'exit 143' TERM
 trap 'exit 130' INT
 
-ports="$work/config/tqm810-console/ports"
-"$build/sim/tqm810-sim" --ports-dir "$ports" --com 1 "${sim_options[@]}" &
-sim_pid=$!
-for _ in $(seq 200); do
-  [[ -L "$ports/com1" ]] && break
-  if ! kill -0 "$sim_pid" 2>/dev/null; then
-    # Its own status: 2 for a bad reply file, whose fault it has just named.
-    sim_status=0
-    wait "$sim_pid" || sim_status=$?
-    sim_pid=""
-    echo "run: the simulator did not start" >&2
-    exit $((sim_status ? sim_status : 1))
-  fi
-  sleep 0.05
-done
+# Its lines go on to the terminal; when it does not start, its own status (2 for a bad reply file,
+# whose fault it has named).
+sim_status=0
+start_sim - "$build/sim/tqm810-sim" --ports-dir "$work/config/tqm810-console/ports" \
+  --com 1 "${sim_options[@]}" || sim_status=$?
+((sim_status == 0)) || exit "$sim_status"
 
-echo "run: COM1 is the SIMULATED TQM-810 (its lines below); for real ports: $0 --real" >&2
+say "COM1 is the SIMULATED TQM-810 on $sim_pty (its lines below); for real ports: $0 --real"
 # Waited for in the background: bash runs a trap only once a foreground child has returned, so a
 # TERM to this script would otherwise leave the console and the simulator running.
 XDG_CONFIG_HOME="$work/config" "$build/app/tqm810-console" &

@@ -7,15 +7,18 @@
 # --extra adds clang and its fuzzer runtime (sanitizer and fuzzing checks). --check installs
 # nothing: it prints each missing package on a line of its own and exits 1 when any is missing.
 set -euo pipefail
+check=setup
+# shellcheck source=scripts/ci/lib/common.sh
+source "$(dirname "$0")/ci/lib/common.sh"
 
 extra=0
-check=0
+only_check=0
 for arg in "$@"; do
   case "$arg" in
     --extra) extra=1 ;;
-    --check) check=1 ;;
+    --check) only_check=1 ;;
     -h|--help) sed -n '2,8p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
-    *) echo "setup: unknown option $arg (see --help)" >&2; exit 2 ;;
+    *) say "unknown option $arg (see --help)"; exit 2 ;;
   esac
 done
 
@@ -33,22 +36,10 @@ if ((extra)); then
   PACKAGES+=(clang libclang-rt-14-dev)
 fi
 
-missing=()
-for p in "${PACKAGES[@]}"; do
-  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
-    missing+=("$p")
-  fi
-done
-if ((check)); then
-  ((${#missing[@]} == 0)) && exit 0
-  printf '%s\n' "${missing[@]}"
+if ((only_check)); then
+  missing=$(missing_packages "${PACKAGES[@]}")
+  [[ -z "$missing" ]] && exit 0
+  echo "$missing"
   exit 1
 fi
-((${#missing[@]} == 0)) && exit 0
-
-SUDO=""
-[[ $(id -u) -ne 0 ]] && SUDO="sudo"
-echo "setup: installing ${missing[*]}" >&2
-export DEBIAN_FRONTEND=noninteractive
-$SUDO apt-get update -qq >/dev/null
-$SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+install_missing "${PACKAGES[@]}"

@@ -19,12 +19,9 @@ tarball="$cache/bookworm-minbase.tar.gz"
 archives="$cache/archives"
 clone=/root/tqm810-console   # the clone's folder as seen inside the root
 smoke_seconds=3
-
-say() { echo "fresh-machine: $*" >&2; }
-fail() {
-  say "FAIL: $*"
-  exit 1
-}
+check=fresh-machine
+# shellcheck source=scripts/ci/lib/common.sh
+source "$here/scripts/ci/lib/common.sh"
 [[ $(id -u) -eq 0 ]] || fail "needs root (debootstrap, chroot, mounts); CI runs it as root"
 
 # --- the state the clean-up undoes --------------------------------------------------------------
@@ -142,43 +139,13 @@ in_root() { # command line
 
 # --- the mirror: the bookworm main archive that this machine's own apt uses ----------------------
 mirror_uri() {
-  local f
-  for f in /etc/apt/sources.list.d/*.sources; do
-    [[ -f "$f" ]] || continue
-    awk 'BEGIN { RS = ""; FS = "\n" }
-      {
-        uris = ""; suites = ""; comps = ""; types = ""; enabled = "yes"
-        for (i = 1; i <= NF; i++) {
-          if ($i ~ /^#/ || !match($i, /^[A-Za-z-]+:/)) continue
-          key = tolower(substr($i, 1, RLENGTH - 1)); val = " " substr($i, RLENGTH + 1) " "
-          gsub(/\t/, " ", val)
-          if (key == "uris") uris = val; else if (key == "suites") suites = val
-          else if (key == "components") comps = val; else if (key == "types") types = val
-          else if (key == "enabled") enabled = val
-        }
-        if (enabled !~ / no / && types ~ / deb / && suites ~ / bookworm / && comps ~ / main /) {
-          n = split(uris, u, " ")
-          for (j = 1; j <= n; j++) if (u[j] ~ /^https?:\/\//) { print u[j]; exit }
-        }
-      }' "$f"
-  done
-  for f in /etc/apt/sources.list /etc/apt/sources.list.d/*.list; do
-    [[ -f "$f" ]] || continue
-    awk '$1 == "deb" {
-        i = 2
-        if ($i ~ /^\[/) { while (i < NF && $i !~ /\]$/) i++; i++ }
-        if ($(i + 1) != "bookworm" || $i !~ /^https?:\/\//) next
-        for (j = i + 2; j <= NF; j++) if ($j == "main") { print $i; exit }
-      }' "$f"
-  done
+  apt-get indextargets --format '$(SITE)' 'RELEASE: bookworm' 'COMPONENT: main' \
+    'IDENTIFIER: Packages' | grep -E '^https?://'
 }
 
 # --- the root -----------------------------------------------------------------------------------
 export DEBIAN_FRONTEND=noninteractive
-if ! command -v debootstrap >/dev/null; then
-  apt-get update -qq >/dev/null
-  apt-get install -y -qq --no-install-recommends debootstrap >/dev/null
-fi
+install_missing debootstrap
 mkdir -p "$cache" "$archives/partial"
 # One run at a time per cache: they would share the tarball and apt's lock on the archive folder.
 exec 9>"$cache/lock"
@@ -190,7 +157,7 @@ root="$work/root"
 if [[ ! -s "$tarball" || -n "$(find "$tarball" -mtime +30)" ]]; then
   mirror=$(mirror_uri | head -n 1)
   [[ -n "$mirror" ]] ||
-    fail "no bookworm main archive in /etc/apt/sources.list or /etc/apt/sources.list.d/"
+    fail "apt knows no bookworm main archive (apt-get indextargets)"
   say "making the minbase root once for this machine, from $mirror"
   run_logged "$work/debootstrap.log" debootstrap --variant=minbase bookworm "$work/boot" "$mirror" ||
     step_failed "debootstrap --variant=minbase bookworm" "$work/debootstrap.log"

@@ -5,7 +5,9 @@
 set -euo pipefail
 here=$(cd "$(dirname "$0")/../.." && pwd)
 build="${TQM_ASAN_BUILD_DIR:-$here/build-asan}"
-start=$SECONDS
+check=sanitizers
+# shellcheck source=scripts/ci/lib/common.sh
+source "$here/scripts/ci/lib/common.sh"
 
 bash "$here/scripts/setup.sh"
 cmake -S "$here" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTQM_SANITIZE=ON \
@@ -16,4 +18,4 @@ export ASAN_OPTIONS=halt_on_error=1:detect_leaks=1:print_stacktrace=1:check_init
 export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
 export LSAN_OPTIONS="suppressions=$here/tests/robustness/lsan.supp:print_suppressions=0"
 ctest --test-dir "$build" --output-on-failure -j2 --timeout 600
-echo "sanitizers: done in $((SECONDS - start)) s"
+say "done in $SECONDS s"

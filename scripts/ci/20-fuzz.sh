@@ -5,7 +5,9 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")/../.." && pwd)
 build="${TQM_FUZZ_BUILD_DIR:-$here/build-fuzz}"
 seconds="${TQM_FUZZ_SECONDS:-60}"
-start=$SECONDS
+check=fuzz
+# shellcheck source=scripts/ci/lib/common.sh
+source "$here/scripts/ci/lib/common.sh"
 
 bash "$here/scripts/setup.sh" --extra # clang and its fuzzer runtime, when missing
 cmake -S "$here" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
@@ -22,16 +24,16 @@ fuzz() { # name, program, seed corpus
   if ! "$program" -max_total_time="$seconds" -timeout=10 -print_final_stats=1 \
     -artifact_prefix="$build/artifacts/$name-" "$work" "$seeds" >"$log" 2>&1; then
     tail -n 60 "$log"
-    echo "fuzz: $name failed; the input is in $build/artifacts/, the log in $log" >&2
+    say "$name failed; the input is in $build/artifacts/, the log in $log"
     rm -rf "$work"
     return 1
   fi
   rm -rf "$work"
-  echo "fuzz: $name: $(grep -E '^Done [0-9]+ runs' "$log")" \
+  say "$name: $(grep -E '^Done [0-9]+ runs' "$log")" \
     "$(grep -oE 'cov: [0-9]+ ft: [0-9]+ corp: [0-9]+/[0-9A-Za-z]+' "$log" | tail -n 1)"
 }
 
 fuzz splitter "$build/sim/fuzz_splitter" "$here/sim/fuzz/corpus"
 fuzz settings "$build/serial/fuzz/fuzz_settings" "$here/serial/fuzz/corpus/settings"
 fuzz render_log "$build/receive/fuzz/fuzz_render_log" "$here/receive/fuzz/corpus/render_log"
-echo "fuzz: done in $((SECONDS - start)) s"
+say "done in $SECONDS s"

@@ -7,16 +7,13 @@
 set -euo pipefail
 here=$(cd "$(dirname "$0")/../.." && pwd)
 build="${TQM_BUILD_DIR:-$here/build}"
+check=a11y
+# shellcheck source=scripts/ci/lib/common.sh
+source "$here/scripts/ci/lib/common.sh"
 # shellcheck source=scripts/ci/lib/cleanup.sh
 source "$here/scripts/ci/lib/cleanup.sh"
 # shellcheck source=scripts/ci/lib/atspi.sh
 source "$here/scripts/ci/lib/atspi.sh"
-
-say() { echo "a11y: $*" >&2; }
-fail() {
-  say "FAIL: $*"
-  exit 1
-}
 
 # Second stage, inside dbus-run-session on the display that xvfb-run made.
 if [[ "${1:-}" == "--in-session" ]]; then
@@ -42,27 +39,7 @@ install_atspi_packages
 
 console_check_start
 
-ports="$work/config/tqm810-console/ports"
-"$build/sim/tqm810-sim" --ports-dir "$ports" --com 1 >"$work/sim.log" 2>&1 &
-sim=$!
-for _ in $(seq 100); do
-  [[ -L "$ports/com1" ]] && break
-  kill -0 "$sim" 2>/dev/null || fail "the simulator did not start: $(cat "$work/sim.log")"
-  sleep 0.1
-done
-[[ -L "$ports/com1" ]] || fail "the simulator made no com1 link within 10 s"
+start_sim "$work/sim.log" "$build/sim/tqm810-sim" \
+  --ports-dir "$work/config/tqm810-console/ports" --com 1 || fail "no simulated COM1"
 
-mkdir -m 700 "$work/runtime"
-# timeout signals its whole process group: the X server, the buses and the console go with it.
-XDG_CONFIG_HOME="$work/config" XDG_RUNTIME_DIR="$work/runtime" \
-  timeout 120 xvfb-run -a -e "$work/xvfb.log" -s "-screen 0 1024x768x24" \
-  dbus-run-session -- bash "$0" --in-session "$work" &
-runner=$!
-status=0
-wait "$runner" || status=$?
-runner=""
-if ((status == no_bus)); then
-  say "SKIP: no AT-SPI accessibility bus could be started on this machine (see above)"
-  exit 0
-fi
-((status == 0)) || fail "the console as AT-SPI shows it is not as expected (status $status)"
+XDG_CONFIG_HOME="$work/config" run_atspi_stage 120 "the console as AT-SPI shows it is not as expected"

@@ -9,16 +9,13 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")/../.." && pwd)
 # run.sh builds and starts this tree's build/, whatever TQM_BUILD_DIR says.
 build="$here/build"
+check=run-replies
+# shellcheck source=scripts/ci/lib/common.sh
+source "$here/scripts/ci/lib/common.sh"
 # shellcheck source=scripts/ci/lib/cleanup.sh
 source "$here/scripts/ci/lib/cleanup.sh"
 # shellcheck source=scripts/ci/lib/atspi.sh
 source "$here/scripts/ci/lib/atspi.sh"
-
-say() { echo "run-replies: $*" >&2; }
-fail() {
-  say "FAIL: $*"
-  exit 1
-}
 
 BUTTON="Version 확인"
 REPLY='+# = "\x02TQM-810 V2.10\x03\r"'
@@ -43,10 +40,11 @@ if [[ "${1:-}" == "--in-session" ]]; then
     exit 1
   fi
 
-  # By now run.sh has built and started; its children are the simulator and the console.
+  # By now run.sh has built and started; its children are the simulator, the console and the
+  # reader that passes the simulator's lines on.
   mapfile -t children < <(pgrep -P "$run")
   names=$(for c in "${children[@]}"; do ps -o comm= -p "$c"; done | sort | tr '\n' ' ')
-  [[ "$names" == "tqm810-console tqm810-sim " ]] ||
+  [[ "$names" == "cat tqm810-console tqm810-sim " ]] ||
     { cat "$work/run.log" >&2; fail "run.sh's children are '$names', not the console and the simulator"; }
 
   kill -TERM "$run"
@@ -64,17 +62,4 @@ install_atspi_packages
 console_check_start
 
 printf '%s\n' "$REPLY" >"$work/replies"
-mkdir -m 700 "$work/runtime"
-# timeout signals its whole process group: the X server, the buses, run.sh and its console go with it.
-XDG_RUNTIME_DIR="$work/runtime" \
-  timeout 60 xvfb-run -a -e "$work/xvfb.log" -s "-screen 0 1024x768x24" \
-  dbus-run-session -- bash "$0" --in-session "$work" &
-runner=$!
-status=0
-wait "$runner" || status=$?
-runner=""
-if ((status == no_bus)); then
-  say "SKIP: no AT-SPI accessibility bus could be started on this machine (see above)"
-  exit 0
-fi
-((status == 0)) || fail "run.sh --replies did not behave as expected (status $status)"
+run_atspi_stage 60 "run.sh --replies did not behave as expected"

@@ -7,16 +7,13 @@
 set -euo pipefail
 here=$(cd "$(dirname "$0")/../.." && pwd)
 build="${TQM_BUILD_DIR:-$here/build}"
+check=package
+# shellcheck source=scripts/ci/lib/common.sh
+source "$here/scripts/ci/lib/common.sh"
 # shellcheck source=scripts/ci/lib/cleanup.sh
 source "$here/scripts/ci/lib/cleanup.sh"
 title="TQM-810 DEMO PROGRAM"
 full_title="TQM-810 DEMO PROGRAM 2007년 9월11일"
-
-say() { echo "package: $*" >&2; }
-fail() {
-  say "FAIL: $*"
-  exit 1
-}
 
 # Asks a window to close as a window manager's close button does; there is no window manager
 # under Xvfb, and destroying the window from outside would leave the console running.
@@ -101,16 +98,8 @@ export DEBIAN_FRONTEND=noninteractive
 
 # dpkg-dev and file work out the package's library dependencies, help2man writes the manual
 # pages, lintian and man-db check the package; the rest run the window.
-needed=(dpkg-dev file help2man lintian man-db xvfb xauth xdotool python3 desktop-file-utils dbus)
-missing=()
-for p in "${needed[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-if ((${#missing[@]})); then
-  say "installing ${missing[*]}"
-  $SUDO apt-get update -qq >/dev/null
-  $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
-fi
+install_missing dpkg-dev file help2man lintian man-db xvfb xauth xdotool python3 \
+  desktop-file-utils dbus
 
 work=$(mktemp -d)
 sim=""
@@ -202,23 +191,13 @@ fi
 desktop-file-validate /usr/share/applications/tqm810-console.desktop ||
   fail "the installed menu entry does not validate"
 
-ports="$work/config/tqm810-console/ports"
-/usr/bin/tqm810-sim --ports-dir "$ports" --com 1 >"$work/sim.log" 2>&1 &
-sim=$!
-for _ in $(seq 100); do
-  [[ -L "$ports/com1" ]] && break
-  kill -0 "$sim" 2>/dev/null || fail "the installed simulator did not start: $(cat "$work/sim.log")"
-  sleep 0.1
-done
-[[ -L "$ports/com1" ]] || fail "the installed simulator made no com1 link within 10 s"
-say "COM1 is the simulator on $(readlink "$ports/com1")"
+start_sim "$work/sim.log" /usr/bin/tqm810-sim --ports-dir "$work/config/tqm810-console/ports" \
+  --com 1 || fail "the installed simulator did not start"
+say "COM1 is the simulator on $sim_pty"
 
-mkdir -m 700 "$work/runtime"
 # A session bus of its own, as on a desktop, so nothing the console asks of D-Bus outlives the
-# check; timeout signals its whole process group, so the X server and the console go with it.
-XDG_CONFIG_HOME="$work/config" XDG_RUNTIME_DIR="$work/runtime" \
-  timeout 90 xvfb-run -a -e "$work/xvfb.log" -s "-screen 0 1024x768x24" \
-  dbus-run-session -- bash "$0" --on-display "$work" &
+# check.
+XDG_CONFIG_HOME="$work/config" in_xvfb_session 90 bash "$0" --on-display "$work" &
 runner=$!
 status=0
 wait "$runner" || status=$?

@@ -1,6 +1,7 @@
 // The window's event routines on the fake serial control: commands, replies, port selection,
 // line controls, unloading and the log file.
 #include "tests/support/click.h"
+#include "tests/support/expected_commands.h"
 #include "tests/support/fake_window.h"
 #include "tests/support/message_catcher.h"
 
@@ -78,56 +79,8 @@ void WindowEventsTest::commands_data() {
     QTest::addColumn<QString>("control");
     QTest::addColumn<QString>("description");
     QTest::addColumn<Frames>("handOvers");
-    QTest::newRow("reset") << "cmd_system_reset"
-                           << "제품 초기화 [ ESC + R ]" << Frames{hex("1b 2b 52")};
-    QTest::newRow("back-light off") << "cmd_lcd_back_light_off"
-                                    << "LCD Back-Light Off [ ESC + g ]" << Frames{hex("1b 2b 67")};
-    QTest::newRow("back-light on") << "cmd_lcd_back_light_on"
-                                   << "LCD Back-Light On [ ESC + G ]" << Frames{hex("1b 2b 47")};
-    QTest::newRow("version") << "cmd_version"
-                             << "제품 버전 확인 [ ESC + # ]" << Frames{hex("1b 2b 23")};
-    QTest::newRow("data send") << "cmd_data_send"
-                               << "Data 보내기 [ ABCDEFGHIJKLMNOPQRSTUVWXYZ ]"
-                               << Frames{
-                                      hex("4142434445464748494a4b4c4d4e4f505152535455565758595a")};
-    QTest::newRow("aux off") << "cmd_aux_port_off"
-                             << "Aux Port Off [ ESC + y ]" << Frames{hex("1b 2b 79")};
-    QTest::newRow("aux on") << "cmd_aux_port_on"
-                            << "Aux Port On [ ESC + Y ]" << Frames{hex("1b 2b 59")};
-    QTest::newRow("sensor") << "cmd_ext_sensor"
-                            << "Read Sensor Status Mode( Data Format Stx N Etx Cr )  [ ESC + N ]"
-                            << Frames{hex("1b 2b 4e")};
-    QTest::newRow("relay") << "cmd_ext_relay"
-                           << "Relay 구동 3초 On [ ESC + P 3 Cr ]" << Frames{hex("1b 2b 50 33 0d")};
-    QTest::newRow("read") << "cmdread"
-                          << "Memory Data 전송 [ ESC + T ]" << Frames{hex("1b 2b 54")};
-    QTest::newRow("read and advance") << "cmdreadinc"
-                                      << "Memory Data 전송 Point 증가 [ ESC + T  ESC + H ]"
-                                      << Frames{hex("1b 2b 54"), hex("1b 2b 48")};
-    QTest::newRow("lcd text")
-        << "cmd_Lcd_Display"
-        << "LCD Data Display [ ESC + W Data Lf Data Lf Data Lf Data Cr ]"
-        << Frames{
-               hex("1b 2b 57 bf b5 b9 ae 28 31 36 c0 da 29 0a 31 32 33 34 35 36 37 38 39 30 31 32 "
-                   "33 34 35 36 37 38 39 30 0a c7 d1 b1 db 28 38 c0 da 29 0a b5 bf c7 d8 b9 b0 b0 "
-                   "fa 20 b9 e9 b5 ce bb ea 0d")};
-    QTest::newRow("clock")
-        << "cmdtimessetting"
-        << "시간 Setting (PC의 날짜 시간 정보를 전송 합니다.) [ ESC + X 년(2) 월(2) "
-           "일(2) 시(2) 분(2) 초(2) Cr ] "
-        << Frames{hex("1b 2b 58 30 37 30 39 31 31 31 35 30 34 30 35 0d")};
-    QTest::newRow("red") << "Option1"
-                         << "외부 Red LED 3번On/Off [ ESC + L 3 0 0 Cr ]"
-                         << Frames{hex("1b 2b 45 0d"), hex("1b 2b 4c 33 30 30 0d")};
-    QTest::newRow("green") << "Option2"
-                           << "외부 Green LED 3번On/Off [ ESC + L 0 3 0 Cr ]"
-                           << Frames{hex("1b 2b 45 0d"), hex("1b 2b 4c 30 33 30 0d")};
-    QTest::newRow("buzzer") << "Option3"
-                            << "외부 Green Buzzer 3번On/Off [ ESC + L 0 0 3 Cr ]"
-                            << Frames{hex("1b 2b 45 0d"), hex("1b 2b 4c 30 30 33 0d")};
-    QTest::newRow("all outputs") << "cmdextledbuzzer"
-                                 << "외부 LED/Buzzer 제어 [ ESC + L 3 3 3 Cr ]"
-                                 << Frames{hex("1b 2b 4c 33 33 33 0d")};
+    for (const ExpectedCommand &c : kExpectedCommands)
+        QTest::newRow(c.control) << c.control << QString::fromUtf8(c.description) << c.handOvers();
 }
 
 void WindowEventsTest::commands() {
@@ -289,10 +242,7 @@ void WindowEventsTest::switchPort() {
                                         "PortOpen=True"}));
     QCOMPARE(w.port.deviceLog, QStringList({"close", QStringLiteral("open %1").arg(n)}));
     QCOMPARE(w->control<QLabel>("Label")->text(), QStringLiteral("COM%1 PORT ON").arg(n));
-    QCOMPARE(w.port.settings(), QStringLiteral("9600,n,8,1"));
-    QCOMPARE(w.port.rThreshold(), 1);
-    QCOMPARE(w.port.inputMode(), 1);
-    QCOMPARE(w.port.inputLen(), 0);
+    w.expectLineSettings();
     QVERIFY(w.port.lineDtr);
     QVERIFY(!w.port.lineRts);
     QVERIFY(w->control<QRadioButton>(qPrintable(option))->isChecked());
@@ -352,14 +302,8 @@ void WindowEventsTest::switchFails() {
     QCOMPARE(catcher.messages[0].icon, QMessageBox::NoIcon);
     QCOMPARE(catcher.messages[0].title, w->windowTitle());
     // The default link is back on COM1.
-    QVERIFY(w.port.portOpen());
-    QCOMPARE(w.port.commPort(), 1);
-    QVERIFY(w->control<QRadioButton>("Optcom1")->isChecked());
+    w.expectDefaultLink();
     QVERIFY(!w->control<QRadioButton>(qPrintable(QStringLiteral("Optcom%1").arg(n)))->isChecked());
-    QVERIFY(w->control<QCheckBox>("chkdtr")->isChecked());
-    QVERIFY(w->control<QCheckBox>("chkrts")->isChecked());
-    QVERIFY(w.port.lineDtr && w.port.lineRts);
-    QCOMPARE(w->control<QLabel>("Label")->text(), QStringLiteral("9600,n,8,1"));
 }
 
 void WindowEventsTest::switchToBrokenCom1() {

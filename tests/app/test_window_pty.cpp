@@ -1,5 +1,6 @@
 // The console end to end on real pseudo-terminals through the port map: bytes on the line,
 // replies in the box, moving the link, busy ports, and a device that goes away.
+#include "tests/support/expected_commands.h"
 #include "tests/support/message_catcher.h"
 #include "tests/support/pty_console.h"
 
@@ -37,11 +38,7 @@ private slots:
 
 namespace {
 
-// The console with a pseudo-terminal as COM1.
-struct Console : PtyConsole {
-    PtyPair com1;
-    Console() { ports.link(1, com1.slavePath()); }
-};
+using Console = Com1Console;
 
 int openFds() {
     return int(QDir(QStringLiteral("/proc/self/fd"))
@@ -67,15 +64,8 @@ double cpuSeconds() {
 void WindowPtyTest::commandBytesOnTheLine_data() {
     QTest::addColumn<QString>("control");
     QTest::addColumn<QByteArray>("wire");
-    QTest::newRow("lcd text")
-        << "cmd_Lcd_Display"
-        << QByteArray::fromHex(
-               "1b2b57 bfb5b9ae283136c0da29 0a 3132333435363738393031323334353637383930 0a "
-               "c7d1b1db2838c0da29 0a b5bfc7d8b9b0b0fa20b9e9b5cebbea 0d");
-    QTest::newRow("relay") << "cmd_ext_relay" << QByteArray::fromHex("1b2b50330d");
-    QTest::newRow("buzzer") << "Option3" << QByteArray::fromHex("1b2b450d 1b2b4c3030330d");
-    QTest::newRow("data send") << "cmd_data_send" << QByteArray("ABCDEFGHIJKLMNOPQRSTUVWXYZ");
-    QTest::newRow("clock") << "cmdtimessetting" << QByteArray("\x1b+X070911150405\r");
+    for (const ExpectedCommand &c : kExpectedCommands)
+        QTest::newRow(c.control) << c.control << c.bytes();
 }
 
 void WindowPtyTest::commandBytesOnTheLine() {

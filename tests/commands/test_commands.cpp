@@ -1,6 +1,7 @@
-// Command frames that are computed or encoded: the clock stamp and the LCD text.
+// Command frames as the device receives them: every row, the clock stamp and the encoded LCD text.
 #include "commands/command_table.h"
 #include "serial/cp949.h"
+#include "tests/support/expected_commands.h"
 #include "tests/support/fixed_clock.h"
 
 #include <QTest>
@@ -20,7 +21,8 @@ private slots:
     void longFormatWithTimeZone();
     void usableLongFormat_data();
     void usableLongFormat();
-    void lcdFrameBytes();
+    void frameBytes_data();
+    void frameBytes();
     void everyControlHasOneRow();
 };
 
@@ -90,8 +92,8 @@ void CommandsTest::clockUnderEveryLocale_data() {
     QTest::addColumn<QString>("locale");
     // Every desktop language sends ASCII digits: Arabic and Persian write their own digits in
     // the long time text, which must never reach the device.
-    for (const char *name : {"ko_KR", "en_US", "de_DE", "ja_JP", "ar_EG", "fa_IR", "zh_CN",
-                             "fr_FR", "th_TH", "hi_IN", "C"})
+    for (const char *name : {"ko_KR", "en_US", "de_DE", "ja_JP", "ar_EG", "fa_IR", "zh_CN", "fr_FR",
+                             "th_TH", "hi_IN", "C"})
         QTest::newRow(name) << QString::fromLatin1(name);
 }
 
@@ -138,19 +140,24 @@ void CommandsTest::usableLongFormat() {
     QCOMPARE(SystemClock::usableLongFormat(format), usable);
 }
 
-void CommandsTest::lcdFrameBytes() {
-    const FixedClock clock({QDateTime()}, QLocale::c(), QString());
-    const QStringList frames = commandFrames(*findCommand(u"cmd_Lcd_Display"), clock);
-    QCOMPARE(frames.size(), 1);
-    const QByteArray wire = encodeCp949(frames[0]);
-    QCOMPARE(wire.toHex(' '),
-             QByteArray("1b 2b 57 "
-                        "bf b5 b9 ae 28 31 36 c0 da 29 0a "
-                        "31 32 33 34 35 36 37 38 39 30 31 32 33 34 35 36 37 38 39 30 0a "
-                        "c7 d1 b1 db 28 38 c0 da 29 0a "
-                        "b5 bf c7 d8 b9 b0 b0 fa 20 b9 e9 b5 ce bb ea 0d"));
-    QCOMPARE(wire.size(), 61);
-    QVERIFY(!wire.contains(QByteArray::fromHex("ec9881"))); // never UTF-8 "영"
+void CommandsTest::frameBytes_data() {
+    QTest::addColumn<QString>("control");
+    QTest::addColumn<QList<QByteArray>>("handOvers");
+    for (const test::ExpectedCommand &c : test::kExpectedCommands)
+        QTest::newRow(c.control) << c.control << c.handOvers();
+}
+
+// Catches a wrong byte in a frame, frames joined or split, and Korean text in any code page but
+// 949 (UTF-8 would send "영" as EC 98 81, not BF B5).
+void CommandsTest::frameBytes() {
+    QFETCH(QString, control);
+    QFETCH(QList<QByteArray>, handOvers);
+    const CommandRow *row = findCommand(control);
+    QVERIFY(row);
+    QList<QByteArray> wire;
+    for (const QString &frame : commandFrames(*row, test::sampleClock()))
+        wire << encodeCp949(frame);
+    QCOMPARE(wire, handOvers);
 }
 
 void CommandsTest::everyControlHasOneRow() {

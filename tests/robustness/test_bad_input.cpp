@@ -141,14 +141,13 @@ void BadInputTest::throughFake() {
 
 void BadInputTest::throughPty() {
     QFETCH(Cuts, sizes);
-    PtyPair com1;
-    QVERIFY(com1.isValid());
-    PtyConsole console;
-    console.ports.link(1, com1.slavePath());
+    Com1Console console;
+    QVERIFY(console.com1.isValid());
     MessageCatcher catcher; // a message box would otherwise wait for a click until the timeout
     QVERIFY(console.start());
     QVERIFY(console.port->portOpen());
-    const ReceiveBox *box = console.window->control<ReceiveBox>("txtrecv");
+    const ReceiveBox *box = console.receiveBox();
+    PtyPair &com1 = console.com1;
     QSignalSpy changed(box, &ReceiveBox::textChanged);
 
     // Each piece is on screen before the next is written, so the cuts reach the console as they

@@ -176,14 +176,13 @@ bool serveUntil(const std::function<bool()> &done, int timeoutMs,
 } // namespace
 
 void FloodTest::floodWhileClicking() {
-    PtyPair com1;
-    QVERIFY(com1.isValid());
-    PtyConsole console;
-    console.ports.link(1, com1.slavePath());
+    Com1Console console;
+    QVERIFY(console.com1.isValid());
     MessageCatcher catcher; // a message box would otherwise wait for a click until the timeout
     QVERIFY(console.start());
     QVERIFY(console.port->portOpen());
-    const ReceiveBox *box = console.window->control<ReceiveBox>("txtrecv");
+    const ReceiveBox *box = console.receiveBox();
+    PtyPair &com1 = console.com1;
 
     int clicks = 0;
     const auto click = [&] { QVERIFY(console.click(kCommands[clicks++ % 6])); };

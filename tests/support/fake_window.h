@@ -5,6 +5,9 @@
 #include "tests/support/fake_serial_control.h"
 #include "tests/support/fixed_clock.h"
 
+#include <QCheckBox>
+#include <QLabel>
+#include <QRadioButton>
 #include <QTest>
 #include <memory>
 
@@ -27,6 +30,28 @@ struct FakeWindow {
     }
     MainWindow &operator*() const { return *window; }
     MainWindow *operator->() const { return window.get(); }
+
+    // What the console writes once and every port keeps: 9600,n,8,1, a receive event per byte,
+    // binary input, every waiting byte in one read. The caller returns when it failed.
+    void expectLineSettings() const {
+        QCOMPARE(port.settings(), QStringLiteral("9600,n,8,1"));
+        QCOMPARE(port.rThreshold(), 1);
+        QCOMPARE(port.inputMode(), 1);
+        QCOMPARE(port.inputLen(), 0);
+    }
+    // The default link, as start-up and every fall-back to COM1 leave it.
+    void expectDefaultLink() const {
+        expectLineSettings();
+        if (QTest::currentTestFailed())
+            return;
+        QVERIFY(port.portOpen());
+        QCOMPARE(port.commPort(), 1);
+        QVERIFY(port.lineDtr && port.lineRts);
+        QVERIFY(window->control<QRadioButton>("Optcom1")->isChecked());
+        QVERIFY(window->control<QCheckBox>("chkdtr")->isChecked());
+        QVERIFY(window->control<QCheckBox>("chkrts")->isChecked());
+        QCOMPARE(window->control<QLabel>("Label")->text(), QStringLiteral("9600,n,8,1"));
+    }
 };
 
 } // namespace tqm::test

@@ -19,8 +19,12 @@ bool PtyConsole::start() {
     return QTest::qWaitForWindowExposed(window.get());
 }
 
+ReceiveBox *PtyConsole::receiveBox() const {
+    return window->control<ReceiveBox>("txtrecv");
+}
+
 QString PtyConsole::box() const {
-    return window->control<ReceiveBox>("txtrecv")->text();
+    return receiveBox()->text();
 }
 
 bool PtyConsole::click(const QString &control) const {

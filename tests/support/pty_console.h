@@ -9,6 +9,10 @@
 
 #include <memory>
 
+namespace tqm {
+class ReceiveBox;
+}
+
 namespace tqm::test {
 
 class PtyConsole {
@@ -23,10 +27,17 @@ public:
     // Builds the window on the ports mapped so far, runs its load routine and shows it; true
     // once the window is on screen.
     bool start();
-    // What the receive box shows.
+    // The receive box, and what it shows.
+    ReceiveBox *receiveBox() const;
     QString box() const;
     // Clicks the named button or option; false when there is none.
     bool click(const QString &control) const;
+};
+
+// The console with a pseudo-terminal of the test's own as COM1.
+struct Com1Console : PtyConsole {
+    PtyPair com1;
+    Com1Console() { ports.link(1, com1.slavePath()); }
 };
 
 } // namespace tqm::test

@@ -1,23 +1,13 @@
 # shellcheck shell=bash
-# Sourced by the CI checks that inspect the console through AT-SPI under Xvfb. Not a check itself:
-# .ci/run runs only scripts/ci/*.sh. Uses the check's own say().
+# Sourced by the CI checks that inspect the console through AT-SPI under Xvfb, after common.sh. Not a
+# check itself: .ci/run runs only scripts/ci/*.sh.
 
 # Stage two of a check exits with this when the accessibility bus cannot be had on this machine.
 no_bus=77
 
 # Installs what the checks need to run the console under Xvfb with an AT-SPI registry.
 install_atspi_packages() {
-  local needed=(dbus at-spi2-core python3-pyatspi gir1.2-atspi-2.0 xvfb xauth) missing=() p
-  for p in "${needed[@]}"; do
-    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-  done
-  ((${#missing[@]})) || return 0
-  local sudo=""
-  [[ $(id -u) -ne 0 ]] && sudo="sudo"
-  say "installing ${missing[*]}"
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get update -qq >/dev/null
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends \
-    "${missing[@]}" >/dev/null
+  install_missing dbus at-spi2-core python3-pyatspi gir1.2-atspi-2.0 xvfb xauth
 }
 
 # Waits until NAME has an owner on BUS (--session or --bus=ADDRESS), without starting anything.
@@ -59,4 +49,20 @@ start_atspi_bus() {
     return $no_bus
   fi
   say "accessibility bus at $address, registry up"
+}
+
+# Runs this check's second stage, `$0 --in-session $work`, on a private display and session bus and
+# waits for it: a stage that could start no accessibility bus is a skip, any other failure fails
+# the check, saying WHAT went wrong.
+run_atspi_stage() { # seconds what
+  local status=0
+  in_xvfb_session "$1" bash "$0" --in-session "$work" &
+  runner=$!
+  wait "$runner" || status=$?
+  runner=""
+  if ((status == no_bus)); then
+    say "SKIP: no AT-SPI accessibility bus could be started on this machine (see above)"
+    exit 0
+  fi
+  ((status == 0)) || fail "$2 (status $status)"
 }
