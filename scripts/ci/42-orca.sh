@@ -1,0 +1,188 @@
+#!/usr/bin/env bash
+# Screen reader check: the console as a blind technician hears it through Orca. Debian's Orca runs
+# under Xvfb with an AT-SPI bus and speaks through speech-dispatcher, whose generic module appends
+# each utterance to a log instead of sounding it (audio, were there any, goes to ALSA's null
+# device); keys go in with xdotool. Asserted is what was said:
+#   - the title, as a frame, when the console starts, and again when a second one starts;
+#   - "Received data" and the box's text when Tab reaches the box;
+#   - a reply arriving while the box has the focus;
+#   - the reply after Space on "외부 Sensor", the focus still on the button;
+#   - F6 to the box and back to the button.
+#
+# Never opens a real serial port: the first console's COM1 is a pseudo-terminal held by
+# tests/accessibility/far_end.py, the second's the simulator's, each in a ports directory of its
+# own.
+set -euo pipefail
+here=$(cd "$(dirname "$0")/../.." && pwd)
+build="${TQM_BUILD_DIR:-$here/build}"
+check=orca
+# shellcheck source=scripts/ci/lib/common.sh
+source "$here/scripts/ci/lib/common.sh"
+# shellcheck source=scripts/ci/lib/cleanup.sh
+source "$here/scripts/ci/lib/cleanup.sh"
+# shellcheck source=scripts/ci/lib/atspi.sh
+source "$here/scripts/ci/lib/atspi.sh"
+
+title_said='TQM.{0,8}810 DEMO PROGRAM 2007년 9월11일 frame'
+box_focused='Received data read only text'
+sensor_focused='외부 Sensor push button'
+
+# speech-dispatcher's settings in DIR: every utterance, one a line, appended to LOG.
+speech_settings() { # dir log
+  mkdir -p "$1/modules"
+  cat >"$1/speechd.conf" <<EOF
+AudioOutputMethod "alsa"
+AudioALSADevice "null"
+AddModule "log" "sd_generic" "log.conf"
+DefaultModule log
+DefaultLanguage "en"
+SymbolsPreproc "char"
+SymbolsPreprocFile "symbols.dic"
+SymbolsPreprocFile "orca.dic"
+SymbolsPreprocFile "orca-chars.dic"
+EOF
+  # The module cuts what it is given at its delimiters and at 300 characters: not here.
+  cat >"$1/modules/log.conf" <<EOF
+GenericExecuteSynth "printf '%s\\\\n' \\'\$DATA\\' >>$2"
+GenericMaxChunkLength 1000000
+AddVoice "en" "MALE1" "log"
+GenericLanguage "en" "en" "utf-8"
+EOF
+}
+
+# What Orca has said since byte FROM of the log, its lines run together.
+said_since() { tail -c +$(($1 + 1)) "$log" | tr -d '\n'; }
+
+# Waits until what Orca says after byte $from matches REGEX; else records WHAT as failed.
+expect_said() { # regex what
+  for _ in $(seq 50); do
+    if said_since "$from" | grep -Eq -- "$1"; then
+      say "heard: $2"
+      return 0
+    fi
+    sleep 0.2
+  done
+  say "FAIL: $2: not heard within 10 s; Orca said: '$(said_since "$from")'"
+  failed+=("$2")
+}
+
+# Presses KEY with what Orca says from now on to be asserted.
+press() { # key
+  from=$(stat -c %s "$log")
+  xdotool key "$1"
+}
+
+# Sends BYTES (\xHH escapes) from the first console's device, unasked.
+device_sends() {
+  from=$(stat -c %s "$log")
+  printf '%s\n' "$1" >"$work/device"
+}
+
+# Starts a console with the configuration folder CONFIG; its window in $wid once it shows.
+start_console() { # config
+  local known
+  known=$(xdotool search --onlyvisible --name '^TQM-810' 2>/dev/null || true)
+  from=$(stat -c %s "$log")
+  XDG_CONFIG_HOME="$1" "$build/app/tqm810-console" >>"$work/console.log" 2>&1 &
+  pids+=($!)
+  for _ in $(seq 100); do
+    wid=$(xdotool search --onlyvisible --name '^TQM-810' 2>/dev/null | grep -vxF "$known" | head -1) &&
+      [[ -n "$wid" ]] && break
+    sleep 0.1
+  done
+  [[ -n "$wid" ]] || fail "the console showed no window within 10 s: $(cat "$work/console.log")"
+  # There is no window manager to give a new window the focus: done here, as one would.
+  xdotool windowfocus --sync "$wid"
+}
+
+# Stops what the second stage started; Orca may hang in its own shutdown, so whatever is still
+# there after 3 s is killed.
+any_left() {
+  local p
+  for p in "${pids[@]}"; do kill -0 "$p" 2>/dev/null && return 0; done
+  return 1
+}
+stop_all() {
+  local p
+  for p in "${pids[@]}"; do kill "$p" 2>/dev/null; done
+  for _ in $(seq 30); do any_left || break; sleep 0.1; done
+  for p in "${pids[@]}"; do kill -KILL "$p" 2>/dev/null; done
+  wait 2>/dev/null
+  true
+}
+
+# Second stage, inside dbus-run-session on the display that xvfb-run made.
+if [[ "${1:-}" == "--in-session" ]]; then
+  work="$2"
+  log="$work/speech.log"
+  pids=()
+  failed=()
+  trap stop_all EXIT
+  start_atspi_bus "$work" || exit $?
+
+  : >"$log"
+  speech_settings "$XDG_CONFIG_HOME/speech-dispatcher" "$log"
+  speech-dispatcher -s -t 0 -C "$XDG_CONFIG_HOME/speech-dispatcher" -L "$work" \
+    >"$work/speechd.out" 2>&1 &
+  pids+=($!)
+  orca --replace --debug-file "$work/orca-debug.out" >"$work/orca.log" 2>&1 &
+  pids+=($!)
+  from=0
+  expect_said 'Screen reader on' "Orca started"
+  ((${#failed[@]} == 0)) || fail "Orca did not start: $(cat "$work/orca.log" "$work/speechd.out")"
+
+  ports="$work/config/tqm810-console/ports"
+  mkdir -p "$ports"
+  /usr/bin/python3 "$here/tests/accessibility/far_end.py" "$ports" "$work/device" \
+    >"$work/far.log" 2>&1 &
+  pids+=($!)
+  for _ in $(seq 50); do grep -q ready "$work/far.log" && break; sleep 0.1; done
+
+  start_console "$work/config"
+  expect_said "$title_said" "the title at start"
+  # Sent while the focus is on a button and no command was given: the box shows it, and Tab
+  # onto the box reads it.
+  device_sends '\x02READY\x03\r'
+  sleep 1
+  press Tab
+  expect_said "$box_focused.{0,80}READY" "'Received data' and the box's text on focus"
+  device_sends '\x02DOOR OPEN\x03\r'
+  expect_said 'notification.{0,80}DOOR OPEN' "a reply arriving while the box has the focus"
+
+  # From the box, seven stops to the sensor button.
+  for _ in 1 2 3 4 5 6; do xdotool key Tab; done
+  press Tab
+  expect_said "$sensor_focused" "Tab to '외부 Sensor'"
+  press space
+  expect_said 'notification.{0,40}STX right bracket 0 left bracket ETX' \
+    "the reply after Space on '외부 Sensor'"
+  press KP_Enter # Orca's "where am I"
+  expect_said "$sensor_focused" "the focus still on '외부 Sensor' after its reply"
+
+  press F6
+  expect_said "$box_focused" "F6 from '외부 Sensor' to the box"
+  press F6
+  expect_said "$sensor_focused" "F6 from the box back to '외부 Sensor'"
+
+  start_console "$work/config2"
+  expect_said "$title_said" "the title when a second console starts"
+
+  say "all that Orca said:"
+  cat "$log" >&2
+  ((${#failed[@]} == 0)) && exit 0
+  say "not heard: ${#failed[@]}: $(printf '%s; ' "${failed[@]}")"
+  exit 1
+fi
+
+install_atspi_packages
+install_missing orca speech-dispatcher xdotool
+
+console_check_start
+
+start_sim "$work/sim.log" "$build/sim/tqm810-sim" \
+  --ports-dir "$work/config2/tqm810-console/ports" --com 1 || fail "no simulated COM1"
+
+mkdir -p "$work/home" "$work/data"
+# Orca's and the console's settings start afresh in the check's own folders.
+HOME="$work/home" XDG_CONFIG_HOME="$work/config" XDG_DATA_HOME="$work/data" \
+  run_atspi_stage 150 "Orca did not say what a technician must hear"
