@@ -22,33 +22,12 @@ source "$here/scripts/ci/lib/common.sh"
 source "$here/scripts/ci/lib/cleanup.sh"
 # shellcheck source=scripts/ci/lib/atspi.sh
 source "$here/scripts/ci/lib/atspi.sh"
+# shellcheck source=scripts/ci/lib/orca.sh
+source "$here/scripts/ci/lib/orca.sh"
 
 title_said='TQM.{0,8}810 DEMO PROGRAM 2007년 9월11일 frame'
 box_focused='Received data read only text'
 sensor_focused='외부 Sensor push button'
-
-# speech-dispatcher's settings in DIR: every utterance, one a line, appended to LOG.
-speech_settings() { # dir log
-  mkdir -p "$1/modules"
-  cat >"$1/speechd.conf" <<EOF
-AudioOutputMethod "alsa"
-AudioALSADevice "null"
-AddModule "log" "sd_generic" "log.conf"
-DefaultModule log
-DefaultLanguage "en"
-SymbolsPreproc "char"
-SymbolsPreprocFile "symbols.dic"
-SymbolsPreprocFile "orca.dic"
-SymbolsPreprocFile "orca-chars.dic"
-EOF
-  # The module cuts what it is given at its delimiters and at 300 characters: not here.
-  cat >"$1/modules/log.conf" <<EOF
-GenericExecuteSynth "printf '%s\\\\n' \\'\$DATA\\' >>$2"
-GenericMaxChunkLength 1000000
-AddVoice "en" "MALE1" "log"
-GenericLanguage "en" "en" "utf-8"
-EOF
-}
 
 # What Orca has said since byte FROM of the log, its lines run together.
 said_since() { tail -c +$(($1 + 1)) "$log" | tr -d '\n'; }
@@ -95,41 +74,15 @@ start_console() { # config
   xdotool windowfocus --sync "$wid"
 }
 
-# Stops what the second stage started; Orca may hang in its own shutdown, so whatever is still
-# there after 3 s is killed.
-any_left() {
-  local p
-  for p in "${pids[@]}"; do kill -0 "$p" 2>/dev/null && return 0; done
-  return 1
-}
-stop_all() {
-  local p
-  for p in "${pids[@]}"; do kill "$p" 2>/dev/null; done
-  for _ in $(seq 30); do any_left || break; sleep 0.1; done
-  for p in "${pids[@]}"; do kill -KILL "$p" 2>/dev/null; done
-  wait 2>/dev/null
-  true
-}
-
 # Second stage, inside dbus-run-session on the display that xvfb-run made.
 if [[ "${1:-}" == "--in-session" ]]; then
   work="$2"
   log="$work/speech.log"
   pids=()
   failed=()
-  trap stop_all EXIT
+  trap 'stop_orca; for p in "${pids[@]}"; do kill "$p" 2>/dev/null; done; wait; true' EXIT
   start_atspi_bus "$work" || exit $?
-
-  : >"$log"
-  speech_settings "$XDG_CONFIG_HOME/speech-dispatcher" "$log"
-  speech-dispatcher -s -t 0 -C "$XDG_CONFIG_HOME/speech-dispatcher" -L "$work" \
-    >"$work/speechd.out" 2>&1 &
-  pids+=($!)
-  orca --replace --debug-file "$work/orca-debug.out" >"$work/orca.log" 2>&1 &
-  pids+=($!)
-  from=0
-  expect_said 'Screen reader on' "Orca started"
-  ((${#failed[@]} == 0)) || fail "Orca did not start: $(cat "$work/orca.log" "$work/speechd.out")"
+  start_orca "$log" "$work/orca-debug.out" || fail "no screen reader to listen to"
 
   ports="$work/config/tqm810-console/ports"
   mkdir -p "$ports"
@@ -175,7 +128,7 @@ if [[ "${1:-}" == "--in-session" ]]; then
 fi
 
 install_atspi_packages
-install_missing orca speech-dispatcher xdotool
+install_orca_packages
 
 console_check_start
 
