@@ -84,7 +84,7 @@ if [[ "${1:-}" == "--in-session" ]]; then
   failed=()
   trap 'stop_orca; for p in "${pids[@]}"; do kill "$p" 2>/dev/null; done; wait; true' EXIT
   start_atspi_bus "$work" || exit $?
-  start_orca "$log" "$work/orca-debug.out" || fail "no screen reader to listen to"
+  start_orca "$log" || fail "no screen reader to listen to"
 
   ports="$work/config/tqm810-console/ports"
   mkdir -p "$ports"

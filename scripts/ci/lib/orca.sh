@@ -8,8 +8,14 @@ install_orca_packages() {
   install_missing orca speech-dispatcher xdotool
 }
 
-# speech-dispatcher's settings in DIR, every utterance appended to LOG.
-speech_settings() { # dir log
+# speech-dispatcher's settings in DIR, every utterance appended to LOG; with "stamped", each after
+# the seconds since 1970 at which it was said.
+speech_settings() { # dir log [stamped]
+  local format='%s' stamp=''
+  if [[ "${3:-}" == stamped ]]; then
+    format='%s %s'
+    stamp='\"$(date +%s.%N)\" '
+  fi
   mkdir -p "$1/modules"
   cat >"$1/speechd.conf" <<EOF
 AudioOutputMethod "alsa"
@@ -24,7 +30,7 @@ SymbolsPreprocFile "orca-chars.dic"
 EOF
   # Not cut at 300 characters, as the module would: one utterance, one line.
   cat >"$1/modules/log.conf" <<EOF
-GenericExecuteSynth "printf '%s\\\\n' \\'\$DATA\\' >>$2"
+GenericExecuteSynth "printf '$format\\\\n' $stamp\\'\$DATA\\' >>$2"
 GenericMaxChunkLength 1000000
 AddVoice "en" "MALE1" "log"
 GenericLanguage "en" "en" "utf-8"
@@ -32,22 +38,22 @@ EOF
 }
 
 # On the session bus and display of the environment, with its XDG folders: starts speech-dispatcher
-# with the settings in $XDG_CONFIG_HOME, logging what is said to LOG, then Orca, its debug output
-# in DEBUG. Their process ids in $speechd_pid and $orca_pid. Returns 1, having said why, when Orca
-# has not said it is on within 20 s.
-start_orca() { # log debug
+# with the settings in $XDG_CONFIG_HOME, logging what is said to LOG (stamped, if asked), then Orca.
+# Their process ids in $speechd_pid and $orca_pid, their own messages beside LOG. Returns 1, having
+# said why, when Orca has not said it is on within 20 s.
+start_orca() { # log [stamped]
   : >"$1"
-  speech_settings "$XDG_CONFIG_HOME/speech-dispatcher" "$1"
-  speech-dispatcher -s -t 0 -C "$XDG_CONFIG_HOME/speech-dispatcher" -L "$(dirname "$2")" \
-    >"$2.speechd" 2>&1 &
+  speech_settings "$XDG_CONFIG_HOME/speech-dispatcher" "$1" "${2:-}"
+  speech-dispatcher -s -t 0 -C "$XDG_CONFIG_HOME/speech-dispatcher" -L "$(dirname "$1")" \
+    >"$1.speechd" 2>&1 &
   speechd_pid=$!
-  orca --replace --debug-file "$2" >"$2.out" 2>&1 &
+  orca --replace >"$1.orca" 2>&1 &
   orca_pid=$!
   for _ in $(seq 200); do
     grep -q 'Screen reader on' "$1" && return 0
     sleep 0.1
   done
-  cat "$2.out" "$2.speechd" >&2
+  cat "$1.orca" "$1.speechd" >&2
   say "Orca did not say it was on within 20 s"
   return 1
 }
