@@ -47,7 +47,15 @@ void Line::open() {
     }
     port_.setCommPort(choice_.com);
     setUpConsoleLine(port_, choice_.dtr, choice_.rts);
-    port_.setPortOpen(true);
+    try {
+        port_.setPortOpen(true);
+    } catch (const Failure &) {
+        // What the technician does next depends on who has the port, not on how Qt locks it.
+        if (port_.heldElsewhere())
+            throw Failure(port_.messageName(choice_.com) +
+                          QStringLiteral(": in use by another program"));
+        throw;
+    }
 }
 
 bool openOrSay(Line &line) {
@@ -121,7 +129,11 @@ QByteArray Line::exchange(const QStringList &frames, int waitMs, int idleMs,
 void Line::pause(int ms) {
     throwIfLost();
     QEventLoop loop;
-    QTimer::singleShot(ms, Qt::PreciseTimer, &loop, &QEventLoop::quit);
+    QTimer done;
+    done.setSingleShot(true);
+    done.setTimerType(Qt::PreciseTimer);
+    connect(&done, &QTimer::timeout, &loop, &QEventLoop::quit);
+    done.start(ms);
     const QMetaObject::Connection lost =
         connect(&port_, &SerialControl::linkLost, &loop, &QEventLoop::quit);
     loop.exec();

@@ -7,10 +7,18 @@
 
 #include <QCoreApplication>
 
+#include <csignal>
+
 using namespace tqm;
 using namespace tqm::cli;
 
 int main(int argc, char *argv[]) {
+#ifndef Q_OS_WIN
+    // A pipe whose reader has gone, or a file at its size limit, is a failure to write that this
+    // program reports and outlives, not a signal that ends it.
+    std::signal(SIGPIPE, SIG_IGN);
+    std::signal(SIGXFSZ, SIG_IGN);
+#endif
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("tqm810"));
     QCoreApplication::setApplicationVersion(QStringLiteral(PROJECT_VERSION));
@@ -35,12 +43,14 @@ int main(int argc, char *argv[]) {
             if (command != QLatin1String(c.name))
                 continue;
             const ExitStatus status = c.run(parseFor(c, words));
-            // Only after the run: a transcript may fail at its very last line.
-            return worst(status, Line::transcriptFailed() ? PortFailure : Done);
+            // Read only after the run has ended: a transcript may fail at its very last line.
+            const bool unwritten = Line::transcriptFailed() || stdoutLost();
+            return worst(status, unwritten ? PortFailure : Done);
         }
         throw Usage{QStringLiteral("unknown command \"%1\"").arg(command)};
     } catch (const Usage &usage) {
-        toStderr(usage.message + QStringLiteral(" (tqm810 --help tells more)"));
+        toStderr(usage.hint.isEmpty() ? usage.message
+                                      : QStringLiteral("%1 (%2)").arg(usage.message, usage.hint));
         return UsageError;
     } catch (const Failure &failure) {
         toStderr(failure.message());

@@ -49,6 +49,8 @@ ExitStatus monitorCommand(const Args &args) {
                    Transcript::timeText(QDateTime::currentDateTime()) + QLatin1Char('\t') + text;
         printed = true;
         toStdout(text);
+        if (stdoutLost())
+            qApp->exit(PortFailure); // nobody reads on
     });
     QObject::connect(&line.port(), &SerialControl::linkLost, qApp, [](const QString &reason) {
         toStderr(reason);

@@ -3,6 +3,7 @@
 
 #include "cli/exit_status.h"
 #include "commands/control_table.h"
+#include "serial/network_address.h"
 
 namespace tqm::cli {
 
@@ -10,7 +11,9 @@ namespace {
 
 constexpr OptionSpec kPortOptions[] = {
     {"--com", "N", "COM1..COM8 through the port map (default 1)"},
-    {"--device", "PATH", "this device, bypassing the port map"},
+    {"--device", "PATH|URL",
+     "this device, or a device server's rfc2217://HOST:PORT or\ntcp://HOST:PORT, bypassing the "
+     "port map"},
     {"--dtr", "on|off", "DTR line (default on)"},
     {"--rts", "on|off", "RTS line (default on)"},
     {"--transcript", "FILE", "append every exchange to FILE, timed: TX, RX and link events"},
@@ -51,6 +54,8 @@ PortChoice portChoice(const Args &args) {
     choice.device = args.value(QStringLiteral("--device")).value_or(QString());
     if (args.value(QStringLiteral("--device")) && choice.device.isEmpty())
         throw Usage{QStringLiteral("--device wants a path")};
+    if (QString why; looksLikeUrl(choice.device) && !parseNetworkAddress(choice.device, &why))
+        throw Usage{why};
     choice.dtr = onOff(args, QStringLiteral("--dtr"));
     choice.rts = onOff(args, QStringLiteral("--rts"));
     choice.transcript = args.value(QStringLiteral("--transcript")).value_or(QString());
@@ -61,8 +66,8 @@ PortChoice portChoice(const Args &args) {
 
 AnswerRules answerRules(const Args &args) {
     AnswerRules rules;
-    rules.waitMs = numberOption(args, QStringLiteral("--wait"), rules.waitMs);
-    rules.idleMs = numberOption(args, QStringLiteral("--idle"), rules.idleMs, 1);
+    rules.waitMs = numberOption(args, QStringLiteral("--wait"), rules.waitMs, 0, kLongestWaitMs);
+    rules.idleMs = numberOption(args, QStringLiteral("--idle"), rules.idleMs, 1, kLongestWaitMs);
     rules.hex = args.has(QStringLiteral("--hex"));
     const auto expect = args.value(QStringLiteral("--expect"));
     const auto match = args.value(QStringLiteral("--match"));

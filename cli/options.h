@@ -11,12 +11,6 @@
 
 namespace tqm::cli {
 
-struct OptionSpec {
-    const char *name;  // "--com"
-    const char *value; // "N"; nullptr for a flag
-    const char *help;
-};
-
 std::span<const OptionSpec> portOptions();
 std::span<const OptionSpec> answerOptions();
 

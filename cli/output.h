@@ -8,6 +8,9 @@
 namespace tqm::cli {
 
 void toStdout(const QString &text);
+// Whether stdout could not take something: nothing more goes there, and the run ends with the
+// status of a report that could not be written.
+bool stdoutLost();
 void toStderr(const QString &text); // "tqm810: " + text + newline
 
 // An answer as printed: rendered byte by byte, or upper-case hex pairs.

@@ -5,6 +5,7 @@
 #include "cli/sub_commands.h"
 #include "link/console_line.h"
 #include "serial/failure.h"
+#include "serial/network_address.h"
 #include "serial/qt_serial_control.h"
 
 namespace tqm::cli {
@@ -27,7 +28,9 @@ ExitStatus mapCommand(const Args &args) {
         toStdout(QStringLiteral("%1\t%2\t%3\n")
                      .arg(comName(com))
                      .arg(link.target.isEmpty() ? QStringLiteral("-") : link.target,
-                          link.present ? QStringLiteral("present") : QStringLiteral("absent")));
+                          link.network   ? QStringLiteral("network")
+                          : link.present ? QStringLiteral("present")
+                                         : QStringLiteral("absent")));
     };
     if (args.operands.isEmpty()) {
         if (args.has(QStringLiteral("--remove")))
@@ -43,6 +46,10 @@ ExitStatus mapCommand(const Args &args) {
     const bool remove = args.has(QStringLiteral("--remove"));
     if (args.operands.size() > 2 || (remove && args.operands.size() > 1))
         throw Usage{QStringLiteral("map takes COMn and one target, or COMn --remove")};
+    // A device server's port is a link whose target is its URL.
+    if (QString why; args.operands.size() == 2 && looksLikeUrl(args.operands[1]) &&
+                     !parseNetworkAddress(args.operands[1], &why))
+        throw Usage{why};
     try {
         if (remove) {
             links.remove(com);

@@ -3,6 +3,7 @@
 
 #include "commands/control_table.h"
 #include "serial/failure.h"
+#include "serial/network_address.h"
 #include "serial/port_map.h"
 
 #include <QDir>
@@ -47,6 +48,7 @@ PortLink PortLinks::link(int port) const {
     else if (QFileInfo::exists(path(port)))
         link.target = path(port);
     link.present = QFileInfo::exists(path(port));
+    link.network = looksLikeUrl(link.target);
     return link;
 }
 

@@ -8,6 +8,7 @@ namespace tqm::cli {
 struct PortLink {
     QString target; // where COMn leads; empty: nowhere
     bool present = false;
+    bool network = false; // the target is a device server's URL: never probed here
 };
 
 class PortLinks {

@@ -2,9 +2,12 @@
 #include "cli/script.h"
 
 #include "cli/aliases.h"
+#include "cli/args.h"
 #include "cli/exit_status.h"
 #include "cli/lcd_text.h"
 #include "commands/clock.h"
+
+#include <QStringDecoder>
 
 namespace tqm::cli {
 
@@ -14,20 +17,28 @@ QStringList splitWords(const QString &line) {
     bool inWord = false;
     for (qsizetype i = 0; i < line.size(); ++i) {
         const QChar c = line[i];
-        if (c == QLatin1Char('"')) {
+        if (c == u'\'') {
+            // As in a shell: every character up to the next ' as it is, backslashes too.
+            const qsizetype close = line.indexOf(u'\'', i + 1);
+            if (close < 0)
+                throw Usage{QStringLiteral("a quote is not closed")};
+            word += QStringView(line).sliced(i + 1, close - i - 1);
+            inWord = true;
+            i = close;
+        } else if (c == u'"') {
             inWord = true;
             for (++i;; ++i) {
                 if (i >= line.size())
                     throw Usage{QStringLiteral("a quote is not closed")};
-                if (line[i] == QLatin1Char('"'))
+                if (line[i] == u'"')
                     break;
-                if (line[i] == QLatin1Char('\\')) {
-                    if (i + 1 < line.size() &&
-                        (line[i + 1] == QLatin1Char('"') || line[i + 1] == QLatin1Char('\\'))) {
+                if (line[i] == u'\\') {
+                    if (i + 1 < line.size() && (line[i + 1] == u'"' || line[i + 1] == u'\\')) {
                         word += line[++i];
                         continue;
                     }
-                    throw Usage{QStringLiteral("inside quotes only \\\" and \\\\ are escapes")};
+                    throw Usage{QStringLiteral("inside \"...\" only \\\" and \\\\ are escapes"),
+                                QStringLiteral("'...' keeps every backslash")};
                 }
                 word += line[i];
             }
@@ -58,8 +69,8 @@ QDateTime parseLocalTime(const QString &text) {
 QStringList framesOf(const QString &name, const QDateTime &clockReading) {
     const CommandRow *row = findByNameOrAlias(name);
     if (!row)
-        throw Usage{
-            QStringLiteral("unknown command \"%1\" (tqm810 commands lists them)").arg(name)};
+        throw Usage{QStringLiteral("unknown command \"%1\"").arg(name),
+                    QStringLiteral("tqm810 commands lists them")};
     return commandFrames(*row, FrozenClock(clockReading));
 }
 
@@ -98,8 +109,10 @@ Step parseStep(const QStringList &words) {
         exactlyOne();
         bool ok = false;
         step.ms = rest[0].toInt(&ok);
-        if (!ok || step.ms < 0)
-            throw Usage{QStringLiteral("wait wants milliseconds, not \"%1\"").arg(rest[0])};
+        if (!ok || step.ms < 0 || step.ms > kLongestWaitMs)
+            throw Usage{QStringLiteral("wait wants milliseconds from 0 to %1, not \"%2\"")
+                            .arg(kLongestWaitMs)
+                            .arg(rest[0])};
     } else {
         throw Usage{QStringLiteral("unknown step \"%1\"").arg(verb)};
     }
@@ -110,25 +123,37 @@ Step parseStep(const QStringList &words) {
 
 } // namespace
 
-QList<Step> parseScript(const QString &fileName, const QString &text) {
+QList<Step> parseScript(const QString &fileName, QByteArrayView text) {
     QList<Step> steps;
-    const QStringList lines = text.split(QLatin1Char('\n'));
-    for (qsizetype i = 0; i < lines.size(); ++i) {
-        QString line = lines[i];
-        if (line.endsWith(QLatin1Char('\r')))
-            line.chop(1);
-        const QString trimmed = line.trimmed();
-        if (trimmed.isEmpty() || trimmed.startsWith(QLatin1Char('#')))
-            continue;
+    int lineNumber = 0;
+    for (QByteArrayView rest = text; !rest.isEmpty();) {
+        ++lineNumber;
+        const qsizetype nl = rest.indexOf('\n');
+        QByteArrayView raw = nl < 0 ? rest : rest.first(nl);
+        rest = nl < 0 ? QByteArrayView() : rest.sliced(nl + 1);
         try {
+            QStringDecoder utf8(QStringDecoder::Utf8);
+            const QString trimmed = QString(utf8.decode(raw)).trimmed();
+            if (utf8.hasError())
+                throw Usage{QStringLiteral("not UTF-8 text")};
+            if (trimmed.isEmpty() || trimmed.startsWith(u'#'))
+                continue;
             Step step = parseStep(splitWords(trimmed));
-            step.lineNumber = int(i + 1);
+            step.lineNumber = lineNumber;
             step.text = trimmed;
+            // What a report repeats of the line: TAP and JUnit carry no control character.
+            for (QChar &c : step.text)
+                if (c.category() == QChar::Other_Control)
+                    c = u' ';
             steps << step;
         } catch (const Usage &bad) {
-            throw Usage{QStringLiteral("%1:%2: %3").arg(fileName).arg(i + 1).arg(bad.message)};
+            throw Usage{QStringLiteral("%1:%2: %3").arg(fileName).arg(lineNumber).arg(bad.message),
+                        bad.hint};
         }
     }
+    // A script cut short before its first step would pass with nothing tested.
+    if (steps.isEmpty())
+        throw Usage{QStringLiteral("%1: no steps").arg(fileName)};
     return steps;
 }
 

@@ -3,6 +3,7 @@
 
 #include "cli/expectation.h"
 
+#include <QByteArrayView>
 #include <QDateTime>
 #include <QString>
 #include <QStringList>
@@ -21,13 +22,14 @@ struct Step {
     int ms = 0;                  // Wait
 };
 
-// The words of one line: blanks separate them; inside "…" only \" and \\ are escapes.
-// Throws Usage (without a place) on an unterminated quote or another escape.
+// The words of one line: blanks separate them; inside "…" only \" and \\ are escapes, inside '…'
+// every character stands for itself. Throws Usage (without a place) on an unterminated quote or
+// another escape.
 QStringList splitWords(const QString &line);
 
-// The steps of a script; comments and blank lines are no steps. Throws Usage with
-// "FILE:LINE: what is wrong" on the first bad line.
-QList<Step> parseScript(const QString &fileName, const QString &text);
+// The steps of a script (UTF-8 text); comments and blank lines are no steps. Throws Usage with
+// "FILE:LINE: what is wrong" on the first bad line, and "FILE: no steps" when there are none.
+QList<Step> parseScript(const QString &fileName, QByteArrayView text);
 
 // "YYYY-MM-DD hh:mm:ss" as local time; throws Usage on anything else or an impossible date.
 QDateTime parseLocalTime(const QString &text);

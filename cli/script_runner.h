@@ -1,20 +1,21 @@
-// Runs a parsed script on the line and reports it as TAP version 14, and as JUnit XML if asked.
+// Runs a parsed script on the line and reports it as TAP as it goes.
 #pragma once
 
 #include "cli/exit_status.h"
+#include "cli/junit_report.h"
 #include "cli/line.h"
 #include "cli/script.h"
 
 namespace tqm::cli {
 
 struct RunOptions {
-    QString scriptName;
-    QString junitFile; // empty: none
     int waitMs = 1000;
     int idleMs = 100;
 };
 
-// The port is opened here, after the script has been checked whole.
-ExitStatus runScript(const QList<Step> &steps, Line &line, const RunOptions &options);
+// The port is opened here, after the script has been checked whole. `outcomes` gets one entry per
+// step, for the JUnit report.
+ExitStatus runScript(const QList<Step> &steps, Line &line, const RunOptions &options,
+                     QList<Outcome> &outcomes);
 
 } // namespace tqm::cli

@@ -3,34 +3,58 @@
 
 #include "cli/options.h"
 
+#include <vector>
+
 namespace tqm::cli {
 
 namespace {
 
+constexpr OptionSpec kClockOptions[] = {{"--at", "TIME", nullptr}};
+constexpr OptionSpec kMonitorOptions[] = {{"--seconds", "S", nullptr},
+                                          {"--timestamps", nullptr, nullptr}};
+constexpr OptionSpec kRunOptions[] = {
+    {"--junit", "FILE", nullptr}, {"--wait", "MS", nullptr}, {"--idle", "MS", nullptr}};
+constexpr OptionSpec kMapOptions[] = {{"--remove", nullptr, nullptr}};
+constexpr OptionSpec kDevicesOptions[] = {
+    {"--sysfs", "DIR", nullptr}, {"--dev", "DIR", nullptr}, {"--by-id", "DIR", nullptr}};
+
 constexpr SubCommand kSubCommands[] = {
-    {"commands", "",
+    {"commands",
+     "",
      "list the device commands: control, alias, caption, description,\nframes in hex (\" | \" "
      "between hand-overs)",
-     false, false, "", "", commandsCommand},
-    {"ports", "", "list COM1..COM8 that open now", false, false, "", "", portsCommand},
-    {"send", "[PORT] [ANSWER] COMMAND...",
-     "send each command (control name or alias) and print its answer", true, true, "", "",
+     false,
+     false,
+     {},
+     commandsCommand},
+    {"ports", "", "list COM1..COM8 that open now", false, false, {}, portsCommand},
+    {"send",
+     "[PORT] [ANSWER] COMMAND...",
+     "send each command (control name or alias) and print its answer",
+     true,
+     true,
+     {},
      sendCommand},
-    {"lcd", "[PORT] [ANSWER] LINE [LINE [LINE [LINE]]]",
-     "show up to four lines of text on the LCD (code page 949)", true, true, "", "", lcdCommand},
+    {"lcd",
+     "[PORT] [ANSWER] LINE [LINE [LINE [LINE]]]",
+     "show up to four lines of text on the LCD (code page 949)",
+     true,
+     true,
+     {},
+     lcdCommand},
     {"clock", "[PORT] [ANSWER] [--at \"YYYY-MM-DD hh:mm:ss\"]",
-     "set the device clock from the PC clock or the given local time", true, true, "--at", "",
+     "set the device clock from the PC clock or the given local time", true, true, kClockOptions,
      clockCommand},
     {"monitor", "[PORT] [--seconds S] [--timestamps]",
-     "print what arrives until S seconds pass, SIGINT or SIGTERM", true, false, "--seconds",
-     "--timestamps", monitorCommand},
-    {"run", "[PORT] [--junit FILE] [--wait MS] [--idle MS] SCRIPT",
-     "run a test script; TAP version 14 on stdout", true, false, "--junit --wait --idle", "",
-     runCommand},
+     "print what arrives until S seconds pass, SIGINT or SIGTERM", true, false, kMonitorOptions,
+     monitorCommand},
+    {"run", "[PORT] [--junit FILE] [--wait MS] [--idle MS] SCRIPT|-",
+     "run a test script (- reads it from stdin); TAP version 13 on stdout,\nJUnit XML in FILE",
+     true, false, kRunOptions, runCommand},
     {"map", "[COMn [TARGET | --remove]]", "show or change the port map (links in the ports folder)",
-     false, false, "", "--remove", mapCommand},
+     false, false, kMapOptions, mapCommand},
     {"devices", "[--sysfs DIR] [--dev DIR] [--by-id DIR]", "list the serial devices present", false,
-     false, "--sysfs --dev --by-id", "", devicesCommand},
+     false, kDevicesOptions, devicesCommand},
 };
 
 const char *const kHead = "Usage: tqm810 COMMAND [OPTIONS] [ARGUMENTS]\n"
@@ -38,10 +62,24 @@ const char *const kHead = "Usage: tqm810 COMMAND [OPTIONS] [ARGUMENTS]\n"
                           "(9600,n,8,1).\n";
 
 const char *const kTail =
-    "Script steps (run): send COMMAND..., lcd LINE..., clock [--at ...], expect TEXT, match "
-    "REGEX,\n"
-    "  wait MS, # comment. \"...\" quotes a word; inside it \\\" and \\\\ are the only escapes.\n"
+    "Scripts (run):\n"
+    "  One step a line, each step one TAP test: send COMMAND..., lcd LINE...,\n"
+    "  clock [--at \"YYYY-MM-DD hh:mm:ss\"], wait MS, and expect TEXT or match REGEX,\n"
+    "  which judge the last answer of the send, lcd or clock before them. A line\n"
+    "  that starts with # is a comment. Blanks separate words; \"...\" quotes a word,\n"
+    "  with \\\" and \\\\ its only escapes; '...' keeps every character as written, so a\n"
+    "  regular expression goes in as it is. A script on standard input, for example:\n"
     "\n"
+    "  $ tqm810 run --com 1 - <<'END'\n"
+    "  > # one unit off the line\n"
+    "  > send reset\n"
+    "  > expect [ACK]\n"
+    "  > send version\n"
+    "  > match '\\[STX\\]TQM-810 .*\\[ETX\\]\\[CR\\]'\n"
+    "  > lcd \"UNIT OK\"\n"
+    "  > END\n"
+    "\n"
+    "A wait (wait, --wait, --idle) is at most 600000 ms: ten minutes.\n"
     "Answers are printed one line per command, each byte as the console's receive box shows it.\n"
     "The ports folder is ${XDG_CONFIG_HOME:-$HOME/.config}/tqm810-console/ports (links "
     "com1..com8).\n"
@@ -50,7 +88,7 @@ const char *const kTail =
     "  0  done, every expectation met\n"
     "  1  an expectation not met, or no answer where one was expected\n"
     "  2  usage error: unknown command or option, bad text, bad script line\n"
-    "  3  the port or the transcript could not be opened, written or kept\n";
+    "  3  the port, the transcript or the report file could not be opened, written or kept\n";
 
 // "  head" and its text in a column of their own; a head too wide for its column stands alone.
 QString entry(const QString &head, const QString &text, int column) {
@@ -71,10 +109,6 @@ QString optionList(const char *title, std::span<const OptionSpec> options) {
     return text;
 }
 
-QStringList names(const char *blankSeparated) {
-    return QString::fromLatin1(blankSeparated).split(QLatin1Char(' '), Qt::SkipEmptyParts);
-}
-
 } // namespace
 
 std::span<const SubCommand> subCommands() {
@@ -82,17 +116,18 @@ std::span<const SubCommand> subCommands() {
 }
 
 Args parseFor(const SubCommand &command, const QStringList &words) {
-    QStringList valued = names(command.valued);
-    QStringList flags = names(command.flags);
-    const auto take = [&](std::span<const OptionSpec> options) {
-        for (const OptionSpec &o : options)
-            (o.value ? valued : flags) << QLatin1String(o.name);
-    };
+    std::vector<OptionSpec> options(command.own.begin(), command.own.end());
     if (command.portOptions)
-        take(portOptions());
+        options.insert(options.end(), portOptions().begin(), portOptions().end());
     if (command.answerOptions)
-        take(answerOptions());
-    return parseArgs(words, valued, flags);
+        options.insert(options.end(), answerOptions().begin(), answerOptions().end());
+    try {
+        return parseCommandLine(words, options);
+    } catch (const CommandLineError &error) {
+        if (error.kind == CommandLineError::MissingValue)
+            throw Usage{QStringLiteral("%1 wants a value").arg(error.option)};
+        throw Usage{QStringLiteral("unknown option %1").arg(error.word)};
+    }
 }
 
 QString helpText() {

@@ -4,6 +4,7 @@
 
 #include "cli/args.h"
 #include "cli/exit_status.h"
+#include "process/command_line.h"
 
 #include <QString>
 #include <span>
@@ -12,12 +13,11 @@ namespace tqm::cli {
 
 struct SubCommand {
     const char *name;
-    const char *synopsis; // after the name
-    const char *summary;  // "\n" continues it on the next line of --help
-    bool portOptions;     // takes the PORT options
-    bool answerOptions;   // takes the ANSWER options
-    const char *valued;   // its own options with a value, blank-separated
-    const char *flags;    // its own options without one
+    const char *synopsis;            // after the name
+    const char *summary;             // "\n" continues it on the next line of --help
+    bool portOptions;                // takes the PORT options
+    bool answerOptions;              // takes the ANSWER options
+    std::span<const OptionSpec> own; // its own options, shown in its synopsis
     ExitStatus (*run)(const Args &args);
 };
 

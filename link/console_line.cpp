@@ -40,10 +40,15 @@ bool portOpens(SerialControl &port, int n) {
 }
 
 QList<int> probeComPorts(SerialControl &port, const PortCheck &check) {
-    QList<int> found;
+    QList<int> ports;
     for (int n = 1; n <= kComPorts; ++n)
+        ports << n;
+    port.probeAhead(ports);
+    QList<int> found;
+    for (const int n : ports)
         if (check(port, n))
             found << n;
+    port.endProbe();
     return found;
 }
 

@@ -9,12 +9,18 @@
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <cstring>
+
+#ifndef Q_OS_WIN
+#include <fcntl.h>
+#endif
 
 namespace tqm {
 
 namespace {
 
+// As many fields as a data line, so that cut, awk and csv readers see the same columns in it.
 constexpr const char *kColumns = "time\tdelta\tdir\tport\tbytes\ttext";
 
 QString directionText(Transcript::Direction direction) {
@@ -52,22 +58,59 @@ QString Transcript::field(QString text) {
 }
 
 bool Transcript::open(const QString &path, const QString &program, const QString &version) {
-    file_.setFileName(path);
-    // Unbuffered: each line leaves in one write, so it survives the program being killed and two
-    // programs appending to one file never mix inside a line.
-    if (!file_.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered)) {
-        error_ = QStringLiteral("Cannot open the transcript %1: %2").arg(path, file_.errorString());
+    path_ = path;
+    if (!openForAppending(path)) {
+        error_ = QStringLiteral("Cannot open the transcript %1: %2").arg(path, error_);
         emit failed(error_);
         return false;
     }
-    const QByteArray header = (QStringLiteral("# %1 %2\t").arg(program, version) +
-                               QLatin1String(kColumns) + QLatin1Char('\n'))
-                                  .toUtf8();
-    if (file_.write(header) != header.size()) {
-        fail(file_.errorString());
+    if (!writeWhole(
+            QStringLiteral("# %1 %2 %3\n").arg(program, version, QLatin1String(kColumns)).toUtf8()))
+        return false;
+    sinceLast_.invalidate();
+    return true;
+}
+
+// Unbuffered: each line leaves in one write, so it survives the program being killed and two
+// programs appending to one file never mix inside a line. A pipe or a terminal (/dev/stdout) is
+// written like a file, without the seeking that appending to a file would ask of it.
+bool Transcript::openForAppending(const QString &path) {
+#ifndef Q_OS_WIN
+    // Not blocking on a pipe that nobody reads: that is an error now, not a hang.
+    const int fd = ::open(QFile::encodeName(path).constData(),
+                          O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0666);
+    if (fd < 0) {
+        error_ = errno == ENXIO ? QStringLiteral("nobody reads from it")
+                                : QString::fromLocal8Bit(strerror(errno));
         return false;
     }
-    sinceLast_.invalidate();
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    if (file_.open(fd, QIODevice::WriteOnly | QIODevice::Unbuffered, QFile::AutoCloseHandle))
+        return true;
+    ::close(fd);
+#else
+    file_.setFileName(path);
+    if (file_.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered))
+        return true;
+#endif
+    error_ = file_.errorString();
+    return false;
+}
+
+// A short write leaves the cause unsaid; the rest is tried again so that the system names it.
+// Half a line is taken back, so that what a full disk leaves still reads line by line.
+bool Transcript::writeWhole(const QByteArray &bytes) {
+    for (qsizetype done = 0; done < bytes.size();) {
+        const qint64 n = file_.write(bytes.constData() + done, bytes.size() - done);
+        if (n <= 0) {
+            const QString why = file_.errorString();
+            if (done > 0 && !file_.isSequential())
+                file_.resize(file_.size() - done);
+            fail(why);
+            return false;
+        }
+        done += n;
+    }
     return true;
 }
 
@@ -156,12 +199,11 @@ void Transcript::writeLine(Direction direction, const QString &port, const QByte
     }
     *out++ = '\n';
     line.truncate(out - line.constData());
-    if (file_.write(line) != line.size())
-        fail(file_.errorString());
+    writeWhole(line);
 }
 
 void Transcript::fail(const QString &why) {
-    error_ = QStringLiteral("Cannot write the transcript %1: %2").arg(file_.fileName(), why);
+    error_ = QStringLiteral("Cannot write the transcript %1: %2").arg(path_, why);
     file_.close();
     emit failed(error_);
 }
@@ -188,6 +230,7 @@ void Transcript::attach(SerialControl &port, std::function<QString()> portName) 
     connect(&port, &SerialControl::linkLost, this,
             [link](const QString &cause) { link(QStringLiteral("lost: ") + cause); });
     connect(&port, &SerialControl::linkRestored, this, [link] { link(QStringLiteral("back")); });
+    connect(&port, &SerialControl::noted, this, link);
     connect(&port, &SerialControl::lineChanged, this, [link](const QString &line, bool on) {
         link(line + (on ? QStringLiteral(" on") : QStringLiteral(" off")));
     });

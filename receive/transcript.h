@@ -21,9 +21,9 @@ public:
 
     explicit Transcript(QObject *parent = nullptr);
 
-    // Opens `path` for appending and writes the header line naming the program; false when it
-    // cannot, with error() saying why and failed() emitted. A transcript that failed once stays
-    // closed.
+    // Opens `path` for appending (a file, a pipe or a terminal) and writes the header line naming
+    // the program; false when it cannot, with error() saying why and failed() emitted. A
+    // transcript that failed once stays closed.
     bool open(const QString &path, const QString &program, const QString &version);
     bool isOpen() const { return file_.isOpen(); }
     QString error() const { return error_; }
@@ -54,8 +54,11 @@ private:
     // `text` null: the rendering of `bytes`.
     void writeLine(Direction direction, const QString &port, const QByteArray &bytes,
                    const QByteArray *text);
+    bool openForAppending(const QString &path);
+    bool writeWhole(const QByteArray &bytes);
     void fail(const QString &why);
 
+    QString path_;
     QFile file_;
     QElapsedTimer sinceLast_;
     qint64 second_ = -1; // the second secondText_ and offsetText_ were made for

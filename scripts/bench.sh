@@ -3,10 +3,12 @@
 # pseudo-terminals under a private X server, and prints one table per run: CPU per MiB of a
 # flood, nothing lost, event-loop stalls, start-up, click to first byte, and the receive box's
 # append cost. --soak runs console and simulator against each other for a long while; --flap N
-# takes COM1's device away and back N times with nobody at the desk, instead of the tables.
+# takes COM1's device away and back N times with nobody at the desk, instead of the tables;
+# --server puts Debian's ser2net between the console and the line, COM1 being its RFC 2217 port,
+# and sets floods and clicks that way beside the same on the bare pty, instead of the tables.
 #
 #   scripts/bench.sh [--runs N] [--reps N] [--mib N] [--soak] [--soak-minutes M] [--soak-only]
-#                    [--no-peer] [--a11y] [--orca] [--transcript] [--flap N]
+#                    [--no-peer] [--a11y] [--orca] [--transcript] [--flap N] [--server]
 #
 # --no-peer floods the console alone; --a11y runs the programs with Qt's accessibility on and an
 # AT-SPI bus of the run's own, as under a screen reader; --orca floods the console alone, in the
@@ -30,6 +32,8 @@ peer=1
 a11y=0
 orca=0
 transcript=0
+server=0     # the device-server table
+via_server=0 # the console's COM1 leads through ser2net
 while (($#)); do
   case "$1" in
     --runs) runs=$2; shift 2 ;;
@@ -43,7 +47,8 @@ while (($#)); do
     --orca) orca=1; peer=0; shift ;;
     --flap) flap=$2; table=0; shift 2 ;;
     --transcript) transcript=1; shift ;;
-    -h|--help) sed -n '2,17p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    --server) server=1; table=0; shift ;;
+    -h|--help) sed -n '2,19p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
     *) echo "bench: unknown option $1 (see --help)" >&2; exit 2 ;;
   esac
 done
@@ -59,6 +64,7 @@ bash "$here/scripts/setup.sh"
 # The peer and the X tools that drive it; set-up brings the benchmark library.
 bench_packages=(cutecom xdotool xvfb libxtst6)
 ((a11y || orca)) && bench_packages+=(dbus at-spi2-core)
+((server)) && bench_packages+=(ser2net)
 install_missing "${bench_packages[@]}"
 ((orca)) && install_orca_packages
 
@@ -183,16 +189,46 @@ console_start() { # dir
   local dir=$1
   local ports="$dir/config/tqm810-console/ports"
   mkdir -p "$ports"
-  line_start "$ports/com1"
+  if ((via_server)); then
+    line_start
+    server_start "$dir"
+    ln -s "rfc2217://127.0.0.1:$server_port" "$ports/com1"
+  else
+    line_start "$ports/com1"
+  fi
   local args=()
   ((transcript)) && args=(--transcript "$dir/transcript.tsv")
   env $(private_env "$dir") TQM810_BENCH_REPORT="$dir/report" "$console" "${args[@]}" \
     2>"$dir/stderr" &
   console_pid=$!
   started+=("$console_pid")
-  line_ask open "$console_pid"
+  # Through a device server it is the server that holds the line, once the console has connected.
+  line_ask open "$( ((via_server)) && echo "$server_pid" || echo "$console_pid")"
   wait_for_line "$dir/report" '^report 0 shown'
 }
+
+# ser2net in front of the line ($pty), its RFC 2217 accepter on a free port of 127.0.0.1.
+server_start() { # dir
+  server_port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+  cat >"$1/ser2net.yaml" <<EOF
+connection: &bench
+    accepter: telnet(rfc2217),tcp,127.0.0.1,$server_port
+    connector: serialdev,$pty,9600n81,local
+EOF
+  ser2net -n -c "$1/ser2net.yaml" >"$1/ser2net.log" 2>&1 &
+  server_pid=$!
+  started+=("$server_pid")
+  for _ in $(seq 100); do
+    (exec 3<>"/dev/tcp/127.0.0.1/$server_port") 2>/dev/null && return 0
+    sleep 0.05
+  done
+  say "ser2net does not listen on $server_port"
+  exit 1
+}
+server_stop() {
+  if ((via_server)); then stop_pid "$server_pid"; fi
+}
+proc_cpu_ms() { awk -v hz="$(getconf CLK_TCK)" '{ printf "%.0f", ($14 + $15) * 1000 / hz }' "/proc/$1/stat"; }
 
 # --- the console under a flood ------------------------------------------------------------------
 console_flood() { # dir -> appends "cpu_ms_per_mib p99_ms max_ms shown_ok x_cpu_ms box_chars
@@ -205,17 +241,21 @@ console_flood() { # dir -> appends "cpu_ms_per_mib p99_ms max_ms shown_ok x_cpu_
     xdotool search --onlyvisible --name '^TQM-810' windowfocus --sync key F6
     sleep 1
   fi
+  local server0=0
+  ((via_server)) && server0=$(proc_cpu_ms "$server_pid")
   line_ask flood "$bytes" "$pid" "$xvfb_pid" 1
   read -r _ expect_chars expect_fnv <<<"$reply"
   line_next
   echo "$reply" >"$dir/flooded"
   # What the flood set going is said within the next seconds, by a console still there to ask.
   ((orca)) && sleep 3
+  ((via_server)) && echo "$(($(proc_cpu_ms "$server_pid") - server0))" >>"$dir/../server.cpu"
   wait_for_line "$dir/report" '^report 2 '
   local hwm
   hwm=$(awk '/^VmHWM/ { print $2 }' "/proc/$pid/status")
   stop_pid "$pid"
   line_stop
+  server_stop
   local net x box_chars box_fnv p99 max ok=0 written=0
   [[ -f "$dir/transcript.tsv" ]] && written=$(stat -c %s "$dir/transcript.tsv")
   net=$(sed -n 's/.*net_cpu_ms=\([0-9.]*\).*/\1/p' "$dir/flooded")
@@ -319,6 +359,7 @@ clicks() { # dir
   while line_next && [[ "$reply" != clicked ]]; do echo "$reply" >>"$dir/far"; done
   stop_pid "$pid"
   line_stop
+  server_stop
   end=$(last_block "$dir/report")
   # The first click warms up (the first frame encoded, the pressed look first drawn); the thirty
   # after it count.
@@ -490,6 +531,49 @@ orca_run() { # number
     "$(awk '{ printf "%s%d over %.1f s", (NR > 1 ? ", " : ""), $1, $3 / 1000 }' "$dir/said")"
 }
 
+# --- through a device server ---------------------------------------------------------------------
+server_run() { # number
+  local run=$1 dir="$work/server$1" r way load
+  load=$(cut -d' ' -f1 /proc/loadavg)
+  say "server table $run: floods ($reps x ${mib} MiB) and clicks, on the pty and through ser2net"
+  for r in $(seq "$reps"); do
+    for way in pty ser2net; do
+      via_server=$([[ $way == ser2net ]] && echo 1 || echo 0)
+      mkdir -p "$dir/$way/flood$r"
+      console_flood "$dir/$way/flood$r"
+    done
+  done
+  for way in pty ser2net; do
+    via_server=$([[ $way == ser2net ]] && echo 1 || echo 0)
+    mkdir -p "$dir/$way/clicks"
+    clicks "$dir/$way/clicks"
+  done
+  via_server=0
+  local cpu_pty cpu_net wall_pty wall_net click_pty click_net lost_ok
+  cpu_pty=$(cut -d' ' -f1 "$dir/pty/console.flood" | median)
+  cpu_net=$(cut -d' ' -f1 "$dir/ser2net/console.flood" | median)
+  wall() { sed -n 's/.*settle_ms=\([0-9.]*\).*/\1/p' "$1"/flood*/flooded | median; }
+  wall_pty=$(wall "$dir/pty")
+  wall_net=$(wall "$dir/ser2net")
+  click_pty=$(median <"$dir/pty/click.far")
+  click_net=$(median <"$dir/ser2net/click.far")
+  lost_ok=$(cat "$dir"/*/console.flood | awk '{ s += $4 } END { print (s == NR ? 1 : 0) }')
+  echo
+  echo "Server table $run, the console on the pty and through ser2net $(ser2net -v | awk '{ print $3 }')" \
+    "($(nproc) cores, load $load at the start, $(date -u +%FT%TZ); medians of $reps fresh runs; ${mib} MiB floods)"
+  printf '%-44s %12s %12s %8s %10s  %s\n' "figure" "pty" "ser2net" "ratio" "target" "verdict"
+  printf '%-44s %12s %12s %8s %10s  %s\n' "console CPU ms per MiB received and shown" \
+    "$cpu_pty" "$cpu_net" "$(ratio "$cpu_net" "$cpu_pty")" "<= 1.50" \
+    "$(verdict "$(ratio "$cpu_net" "$cpu_pty")" "<=" 1.5)"
+  printf '%-44s %12s %12s %8s\n' "flood wall ms, first byte out to all shown" "$wall_pty" "$wall_net" \
+    "$(ratio "$wall_net" "$wall_pty")"
+  printf '%-44s %12s %12s\n' "click to first byte at the far end, median ms" "$click_pty" "$click_net"
+  printf '%-44s %12s\n' "whole payload shown (chars and checksum)" "$( ((lost_ok)) && echo all || echo LOST)"
+  echo "  detail: console CPU ms per MiB, each run: pty $(cut -d' ' -f1 "$dir/pty/console.flood" | xargs)," \
+    "ser2net $(cut -d' ' -f1 "$dir/ser2net/console.flood" | xargs)"
+  echo "  detail: ser2net's own CPU ms per flood: $(xargs <"$dir/ser2net/server.cpu") (not in the figures)"
+}
+
 # --- the soak ------------------------------------------------------------------------------------
 proc_rss() { awk '/^VmRSS/ { print $2 }' "/proc/$1/status"; }
 proc_fds() { ls "/proc/$1/fd" | wc -l; }
@@ -601,6 +685,9 @@ if ((table)); then
       flood_only_run "$run"
     fi
   done
+fi
+if ((server)); then
+  for run in $(seq "$runs"); do server_run "$run"; done
 fi
 if ((soak)); then soak_run; fi
 if ((flap)); then flap_run; fi

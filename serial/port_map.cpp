@@ -2,8 +2,15 @@
 // layers.
 #include "serial/port_map.h"
 
+#include "serial/network_address.h"
+
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
+
+#ifndef Q_OS_WIN
+#include <unistd.h>
+#endif
 
 namespace tqm {
 
@@ -40,6 +47,24 @@ QString PortMap::devicePath(int port) const {
         return info.isSymLink() || info.exists() ? link : QString();
     }
     return QStringLiteral("/dev/ttyS%1").arg(port - 1);
+}
+
+QString PortMap::networkTarget(int port) const {
+    QString target;
+    if (singlePort_ != 0) {
+        target = port == singlePort_ ? singleDevice_ : QString();
+    } else {
+#ifndef Q_OS_WIN
+        // The target as written: resolved, it would be taken for a file in the ports folder.
+        const QString path = devicePath(port);
+        char buf[4096];
+        const ssize_t n =
+            path.isEmpty() ? -1 : ::readlink(QFile::encodeName(path).constData(), buf, sizeof buf);
+        if (n > 0)
+            target = QString::fromLocal8Bit(buf, qsizetype(n));
+#endif
+    }
+    return looksLikeUrl(target) ? target : QString();
 }
 
 } // namespace tqm

@@ -1,35 +1,43 @@
-// The serial control on QSerialPort: opening through the port map, line settings, modem lines,
-// the receive event, and recovering when a device goes away and comes back.
+// The serial control on the port map: picking the device a COM number leads to, the receive
+// event, and recovering when a device goes away and comes back.
 #include "serial/qt_serial_control.h"
 
 #include "serial/failure.h"
+#include "serial/network_address.h"
+#include "serial/network_port.h"
+#include "serial/serial_port_device.h"
 
+#include <QEventLoop>
 #include <QFileInfo>
 #include <QScopedValueRollback>
 
 #include <algorithm>
 
-#ifndef Q_OS_WIN
-#include <unistd.h>
-#endif
-
 namespace tqm {
+
+namespace {
+
+// A network port the start-up probe could not reach is not waited on again by the open that
+// follows the probe at once (the default link's).
+constexpr qint64 kProbeAnswerMs = 1000;
+
+} // namespace
 
 QtSerialControl::QtSerialControl(PortMap map, QObject *parent)
     : SerialControl(parent)
     , map_(std::move(map)) {
-    connect(&port_, &QSerialPort::readyRead, this, &QtSerialControl::deliverWaiting);
-    connect(&port_, &QSerialPort::errorOccurred, this, &QtSerialControl::onError);
     reconnect_.setInterval(500);
     connect(&reconnect_, &QTimer::timeout, this, &QtSerialControl::tryReconnect);
 }
 
 QtSerialControl::~QtSerialControl() {
     reconnect_.stop();
-    port_.close();
 }
 
 QString QtSerialControl::portDescription(int port) const {
+    QString url = map_.networkTarget(port);
+    if (!url.isEmpty())
+        return url;
     const QString path = map_.devicePath(port);
     if (path.isEmpty())
         return {};
@@ -37,113 +45,142 @@ QString QtSerialControl::portDescription(int port) const {
     return target.isEmpty() ? path : target;
 }
 
-QString QtSerialControl::failureText(int port, const QString &device) const {
-    QString text = QStringLiteral("COM%1 (%2): %3").arg(port).arg(device, port_.errorString());
-#ifndef Q_OS_WIN
-    if (port_.error() == QSerialPort::PermissionError &&
-        ::access(QFile::encodeName(device).constData(), R_OK | W_OK) != 0)
-        text += QStringLiteral(
-            " - this user may not open the device; add the user to the dialout group "
-            "(sudo adduser $USER dialout) and log in again");
-#endif
-    return text;
+QString QtSerialControl::direct(int port) const {
+    return map_.isSingle() ? map_.devicePath(port) : QString();
 }
 
-void QtSerialControl::openDevice(int port, const LineSettings &line) {
-    reconnect_.stop();
+QString QtSerialControl::messageName(int port) const {
+    if (map_.isSingle())
+        return direct(port);
+    const QString device = QFileInfo(map_.devicePath(port)).canonicalFilePath();
+    return QStringLiteral("COM%1 (%2)").arg(port).arg(device.isEmpty() ? portDescription(port)
+                                                                         : device);
+}
+
+std::unique_ptr<NetworkPort> QtSerialControl::networkPort(int port, const QString &url) const {
+    QString error;
+    const auto address = parseNetworkAddress(url, &error);
+    if (!address)
+        throw Failure(QStringLiteral("COM%1: %2").arg(port).arg(error));
+    return std::make_unique<NetworkPort>(port, *address, direct(port), 4 * readAheadSize);
+}
+
+void QtSerialControl::adopt(std::unique_ptr<PortDevice> device, const QString &target) {
+    if (device_) {
+        // This may run inside one of the old device's own signals.
+        device_->disconnect(this);
+        device_->close();
+        device_.release()->deleteLater();
+    }
+    device_ = std::move(device);
+    deviceTarget_ = target;
+    connect(device_.get(), &PortDevice::readyRead, this, &QtSerialControl::deliverWaiting);
+    connect(device_.get(), &PortDevice::gone, this, &QtSerialControl::onGone);
+    connect(device_.get(), &PortDevice::returnReady, this, &QtSerialControl::tryReconnect);
+    connect(device_.get(), &PortDevice::noted, this, &SerialControl::noted);
+}
+
+PortDevice &QtSerialControl::deviceFor(int port) {
     const QString path = map_.devicePath(port);
     if (path.isEmpty())
         throw Failure(QStringLiteral("COM%1: no such port (no com%1 link in %2)")
                           .arg(port)
                           .arg(map_.portsDir()));
-    // The lock belongs to the device itself, not to the link that names it.
-    QString device = QFileInfo(path).canonicalFilePath();
-    if (device.isEmpty())
-        throw Failure(QStringLiteral("COM%1 (%2): No such file or directory")
-                          .arg(port)
-                          .arg(portDescription(port)));
-    port_.setPortName(device);
-    port_.setReadBufferSize(readAheadSize);
-    if (!port_.open(QIODevice::ReadWrite))
-        throw Failure(failureText(port, device));
-    try {
-        applyLine(line);
-    } catch (...) {
-        port_.close();
-        throw;
+    const QString url = map_.networkTarget(port);
+    const QString target = QString::number(port) + QLatin1Char(' ') + (url.isEmpty() ? path : url);
+    if (device_ && deviceTarget_ == target)
+        return *device_;
+    if (url.isEmpty())
+        adopt(std::make_unique<SerialPortDevice>(port, path, direct(port), readAheadSize), target);
+    else
+        adopt(networkPort(port, url), target);
+    return *device_;
+}
+
+void QtSerialControl::openDevice(int port, const LineSettings &line) {
+    reconnect_.stop();
+    if (const auto probed = probed_.find(port); probed != probed_.end()) {
+        if (probed->second->failed())
+            throw Failure(probed->second->failure());
+        adopt(std::move(probed->second), QString());
+        probed_.erase(probed);
+        device_->open(line);
+        return;
     }
+    if (const auto failed = probeFailures_.find(port); failed != probeFailures_.end()) {
+        const QString failure = failed->second;
+        probeFailures_.erase(failed);
+        if (sinceProbe_.isValid() && sinceProbe_.elapsed() < kProbeAnswerMs)
+            throw Failure(failure);
+    }
+    deviceFor(port).open(line);
+}
+
+// Network ports can take seconds to answer: they are all asked at once, before the probe goes
+// through the ports one by one in ascending order and takes their answers from here.
+void QtSerialControl::probeAhead(const QList<int> &ports) {
+    probed_.clear();
+    probeFailures_.clear();
+    for (const int port : ports)
+        if (const QString url = map_.networkTarget(port); !url.isEmpty()) {
+            try {
+                auto network = networkPort(port, url);
+                network->connectInBackground();
+                probed_[port] = std::move(network);
+            } catch (const Failure &) {
+                // A malformed address: the probe's own open meets the same failure.
+            }
+        }
+    const auto attempting = [this] {
+        return std::any_of(probed_.begin(), probed_.end(),
+                           [](const auto &p) { return p.second->attempting(); });
+    };
+    if (!attempting())
+        return;
+    QEventLoop loop;
+    for (const auto &p : probed_)
+        connect(p.second.get(), &NetworkPort::attemptEnded, &loop, [&] {
+            if (!attempting())
+                loop.quit();
+        });
+    loop.exec(QEventLoop::ExcludeUserInputEvents);
+}
+
+void QtSerialControl::endProbe() {
+    for (const auto &[port, network] : probed_)
+        if (network->failed())
+            probeFailures_[port] = network->failure();
+    probed_.clear();
+    sinceProbe_.start();
 }
 
 void QtSerialControl::closeDevice() {
     reconnect_.stop();
-    if (port_.isOpen())
-        port_.close();
-}
-
-void QtSerialControl::checkLine(bool ok, const char *what) {
-    if (!ok)
-        throw Failure(QStringLiteral("COM%1: cannot set %2: %3")
-                          .arg(commPort())
-                          .arg(QLatin1String(what), port_.errorString()));
+    if (device_)
+        device_->close();
 }
 
 void QtSerialControl::applyLine(const LineSettings &line) {
-    static constexpr struct {
-        char code;
-        QSerialPort::Parity parity;
-    } parities[] = {{'n', QSerialPort::NoParity},
-                    {'e', QSerialPort::EvenParity},
-                    {'o', QSerialPort::OddParity},
-                    {'m', QSerialPort::MarkParity},
-                    {'s', QSerialPort::SpaceParity}};
-    QSerialPort::Parity parity = QSerialPort::NoParity;
-    for (const auto &p : parities)
-        if (p.code == line.parity)
-            parity = p.parity;
-    const QSerialPort::StopBits stop = line.stopBits == QLatin1String("2") ? QSerialPort::TwoStop
-                                       : line.stopBits == QLatin1String("1.5")
-                                           ? QSerialPort::OneAndHalfStop
-                                           : QSerialPort::OneStop;
-    if (line.dataBits < 5)
-        throw Failure(QStringLiteral("COM%1: %2 data bits are not supported by this platform")
-                          .arg(commPort())
-                          .arg(line.dataBits));
-    checkLine(port_.setBaudRate(line.baud), "the speed");
-    checkLine(port_.setDataBits(static_cast<QSerialPort::DataBits>(line.dataBits)), "data bits");
-    checkLine(port_.setParity(parity), "the parity");
-    checkLine(port_.setStopBits(stop), "stop bits");
-    checkLine(port_.setFlowControl(QSerialPort::NoFlowControl), "flow control");
+    device_->applyLine(line);
 }
 
-// A port without modem lines (a pseudo-terminal, some adapters) still works as a link:
-// the line state is remembered and nothing more is asked of it.
 void QtSerialControl::applyDtr(bool on) {
-    if (!port_.setDataTerminalReady(on) && port_.error() == QSerialPort::UnsupportedOperationError)
-        port_.clearError();
-    else
-        checkLine(port_.error() == QSerialPort::NoError, "DTR");
+    device_->applyDtr(on);
 }
 
 void QtSerialControl::applyRts(bool on) {
-    if (!port_.setRequestToSend(on) && port_.error() == QSerialPort::UnsupportedOperationError)
-        port_.clearError();
-    else
-        checkLine(port_.error() == QSerialPort::NoError, "RTS");
+    device_->applyRts(on);
 }
 
 void QtSerialControl::writeBytes(const QByteArray &bytes) {
-    if (port_.write(bytes) != bytes.size())
-        throw Failure(
-            QStringLiteral("COM%1: cannot send: %2").arg(commPort()).arg(port_.errorString()));
-    // Put the frame on the line now rather than on the next turn of the event loop.
-    port_.flush();
+    device_->write(bytes);
 }
 
 QByteArray QtSerialControl::readBytes(qint64 maxBytes) {
     QByteArray batch =
-        port_.read(maxBytes > 0 ? std::min(maxBytes, receiveBufferSize) : receiveBufferSize);
+        device_->read(maxBytes > 0 ? std::min(maxBytes, receiveBufferSize) : receiveBufferSize);
     // Read outside a receive event: what is left still comes with an event of its own.
-    if (!delivering_ && !redeliveryDue_ && port_.bytesAvailable() > 0) {
+    if (!delivering_ && !redeliveryDue_ && device_->bytesAvailable() > 0) {
         redeliveryDue_ = true;
         QMetaObject::invokeMethod(this, &QtSerialControl::deliverWaiting, Qt::QueuedConnection);
     }
@@ -154,10 +191,12 @@ QByteArray QtSerialControl::readBytes(qint64 maxBytes) {
 // turn of the event loop per read of the line, not one per batch.
 void QtSerialControl::deliverWaiting() {
     redeliveryDue_ = false;
+    if (!device_)
+        return;
     const QScopedValueRollback delivering(delivering_, true);
-    for (qint64 waiting = port_.bytesAvailable(); waiting > 0;) {
+    for (qint64 waiting = device_->bytesAvailable(); waiting > 0;) {
         dataArrived();
-        const qint64 left = port_.isOpen() ? port_.bytesAvailable() : 0;
+        const qint64 left = device_->isOpen() ? device_->bytesAvailable() : 0;
         if (left >= waiting)
             break; // not taken: it waits for the next arrival or read
         waiting = left;
@@ -165,28 +204,20 @@ void QtSerialControl::deliverWaiting() {
 }
 
 qint64 QtSerialControl::bytesWaiting() const {
-    return port_.bytesAvailable();
+    return device_ ? device_->bytesAvailable() : 0;
 }
 
 void QtSerialControl::discardWaiting() {
-    if (!port_.clear(QSerialPort::Input))
-        throw Failure(QStringLiteral("COM%1: cannot clear the input: %2")
-                          .arg(commPort())
-                          .arg(port_.errorString()));
+    device_->discardInput();
 }
 
-void QtSerialControl::onError(QSerialPort::SerialPortError error) {
-    if (error != QSerialPort::ResourceError && error != QSerialPort::ReadError)
-        return;
+void QtSerialControl::onGone(const QString &reason) {
     if (!portOpen())
         return;
-    const QString reason = QStringLiteral("COM%1 (%2): the device is gone (%3)")
-                               .arg(commPort())
-                               .arg(port_.portName(), port_.errorString());
     // Keep what arrived before the loss: hand it over before the port closes.
-    for (qint64 waiting = port_.bytesAvailable(); waiting > 0;) {
+    for (qint64 waiting = device_->bytesAvailable(); waiting > 0;) {
         raiseCommEvent(comEvReceive);
-        const qint64 left = port_.bytesAvailable();
+        const qint64 left = device_->bytesAvailable();
         if (left >= waiting)
             break;
         waiting = left;
@@ -203,9 +234,9 @@ void QtSerialControl::tryReconnect() {
         reconnect_.stop();
         return;
     }
-    if (QFileInfo(map_.devicePath(commPort())).canonicalFilePath().isEmpty())
-        return;
     try {
+        if (!deviceFor(commPort()).mayReturn())
+            return;
         reopenLost();
     } catch (const Failure &) {
         // Still not usable: try again on the next tick.

@@ -1,13 +1,20 @@
-// The serial control on a real port through QSerialPort.
+// The serial control on the ports the port map names: a serial device through QSerialPort, or a
+// network port on a device server, whichever COMn's link leads to.
 #pragma once
 
+#include "serial/port_device.h"
 #include "serial/port_map.h"
 #include "serial/serial_control.h"
 
-#include <QSerialPort>
+#include <QElapsedTimer>
 #include <QTimer>
 
+#include <map>
+#include <memory>
+
 namespace tqm {
+
+class NetworkPort;
 
 class QtSerialControl : public SerialControl {
     Q_OBJECT
@@ -17,11 +24,19 @@ public:
 
     QString portDescription(int port) const override;
 
+    // How messages name COM`port`: "COM3 (/dev/ttyUSB0)", or a device named directly, as given.
+    QString messageName(int port) const;
+    // Whether the last open failed because another program holds the device.
+    bool heldElsewhere() const { return device_ && device_->heldElsewhere(); }
+
     // The receive buffer: one read never yields more than this.
     static constexpr qint64 receiveBufferSize = 1024;
     // How much the port may hold ahead of the reader: the line is read in pieces of up to this
     // many bytes, then handed over batch by batch.
     static constexpr qint64 readAheadSize = 16 * receiveBufferSize;
+
+    void probeAhead(const QList<int> &ports) override;
+    void endProbe() override;
 
 protected:
     void openDevice(int port, const LineSettings &line) override;
@@ -36,17 +51,26 @@ protected:
     void awaitReturn() override;
 
 private:
+    // The device COM`port` leads to now, the one already made when it still leads there.
+    PortDevice &deviceFor(int port);
+    std::unique_ptr<NetworkPort> networkPort(int port, const QString &url) const;
+    // The name every message gives the port when the map names one device directly; else empty.
+    QString direct(int port) const;
+    void adopt(std::unique_ptr<PortDevice> device, const QString &target);
     void deliverWaiting();
-    void onError(QSerialPort::SerialPortError error);
+    void onGone(const QString &reason);
     void tryReconnect();
-    void checkLine(bool ok, const char *what);
-    QString failureText(int port, const QString &device) const;
 
     PortMap map_;
-    QSerialPort port_;
+    std::unique_ptr<PortDevice> device_;
+    QString deviceTarget_; // what device_ was made for
     QTimer reconnect_;
     bool delivering_ = false;
     bool redeliveryDue_ = false;
+    // Network ports the probe tried all at once: connected, or why not.
+    std::map<int, std::unique_ptr<NetworkPort>> probed_;
+    std::map<int, QString> probeFailures_;
+    QElapsedTimer sinceProbe_;
 };
 
 } // namespace tqm

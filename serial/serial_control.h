@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
 #include <QObject>
 #include <QString>
 
@@ -67,8 +68,14 @@ public:
 
     int commEvent() const { return commEvent_; }
 
-    // Where port N leads, for messages ("/dev/ttyUSB0"); empty when unknown.
+    // Where port N leads, for messages ("/dev/ttyUSB0", "rfc2217://lab-7:4001"); empty when
+    // unknown.
     virtual QString portDescription(int port) const;
+
+    // Around a probe of `ports` one by one: ports that take long to answer (network ports) may be
+    // asked all at once first, and the probe's opens then take their answers.
+    virtual void probeAhead(const QList<int> &ports) { Q_UNUSED(ports) }
+    virtual void endProbe() {}
 
 signals:
     void OnComm();
@@ -86,6 +93,9 @@ signals:
     void openFailed(const QString &cause);
     void closed();
     void lineChanged(const QString &line, bool on); // "DTR" or "RTS"
+    // Something about the link worth a line of its own: where a network port leads, and that
+    // its server keeps the line settings to itself.
+    void noted(const QString &what);
 
 protected:
     virtual void openDevice(int port, const LineSettings &line) = 0;

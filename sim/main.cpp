@@ -57,6 +57,7 @@ constexpr tqm::OptionSpec kOptions[] = {
     {"--com", "N", "Port number N for --ports-dir (default 1)."},
     {"--replies", "FILE", "Replace built-in replies with those in FILE."},
     {"--quiet", nullptr, "Print only the device path, no state lines."},
+    {"--record", "FILE", "Append the bytes of every frame received to FILE, as they came."},
 };
 
 const char *const kDescription =
@@ -66,8 +67,8 @@ const char *const kDescription =
     "This is a simulation: apart from the sensor status reply (STX, status, ETX, CR), its replies "
     "are invented stand-ins, not what a real device sends.\n"
     "A reply file has lines +CODE = \"bytes\" (DATA = \"bytes\" for the A..Z run), '#' comments, "
-    "and the escapes \\xHH \\r \\n \\t \\0 \\e \\\\ \\\" and \\p (the memory read point); see "
-    "sim/replies.example.";
+    "and the escapes \\xHH \\r \\n \\t \\0 \\e \\\\ \\\" and \\p (the memory read point); a "
+    "reply may have up to 16 MiB. See sim/replies.example.";
 
 // In the layout technicians know from Qt programs: the names in a column as wide as the longest.
 QString helpText() {
@@ -178,6 +179,21 @@ int main(int argc, char **argv) {
         }
     }
 
+    const std::optional<QString> recordPath = options.value(QStringLiteral("--record"));
+    QFile recordFile(recordPath.value_or(QString()));
+    if (recordPath) {
+        if (!recordFile.open(QIODevice::Append)) {
+            say(stderr, QStringLiteral("tqm810-sim: %1: %2")
+                            .arg(recordFile.fileName(), recordFile.errorString()));
+            return 1;
+        }
+        QObject::connect(&pty, &tqm::sim::PtyDevice::frameReceived,
+                         [&recordFile](const tqm::sim::Frame &frame) {
+                             recordFile.write(frame.raw);
+                             recordFile.flush();
+                         });
+    }
+
     say(stdout, pty.slavePath());
     if (!options.has(QStringLiteral("--quiet")))
         QObject::connect(&pty, &tqm::sim::PtyDevice::stateLine,
@@ -188,6 +204,14 @@ int main(int argc, char **argv) {
                                          .arg(bytes.size())
                                          .arg(why, hexBytes(bytes)));
                      });
+    QObject::connect(
+        &pty, &tqm::sim::PtyDevice::replyDropped, [](qsizetype bytes, qsizetype unread) {
+            say(stderr,
+                QStringLiteral("dropped a reply of %1 byte(s): %2 byte(s) of earlier replies "
+                               "are still unread")
+                    .arg(bytes)
+                    .arg(unread));
+        });
     QObject::connect(&pty, &tqm::sim::PtyDevice::failed, &app, [](const QString &why) {
         say(stderr, QStringLiteral("tqm810-sim: ") + why);
         QCoreApplication::exit(1);

@@ -14,7 +14,8 @@ namespace tqm::sim {
 
 namespace {
 
-// Replies a console does not read pile up in the line; beyond this they are dropped.
+// Replies a console does not read pile up in the line; beyond this a new one is dropped, unless
+// nothing waits: a reply of any length goes out whole.
 constexpr qsizetype kMaxPending = qsizetype{64} * 1024;
 
 QString systemError(const char *what) {
@@ -107,8 +108,10 @@ void PtyDevice::handle(const QList<SplitEvent> &events) {
             continue;
         }
         const Reaction reaction = device_.handle(event.frame);
-        if (out_.size() + reaction.reply.size() <= kMaxPending)
+        if (out_.isEmpty() || out_.size() + reaction.reply.size() <= kMaxPending)
             out_ += reaction.reply;
+        else
+            emit replyDropped(reaction.reply.size(), out_.size());
         writeMaster();
         emit frameReceived(event.frame, reaction.reply);
         emit stateLine(reaction.line);

@@ -34,6 +34,8 @@ signals:
     void stateLine(const QString &line);
     // Bytes that were no frame, skipped.
     void garbage(const QByteArray &bytes, const QString &why);
+    // A reply not sent, because the console has left `unread` bytes of earlier ones unread.
+    void replyDropped(qsizetype bytes, qsizetype unread);
     // The line failed in a way the simulation cannot recover from; reading has stopped.
     void failed(const QString &why);
 

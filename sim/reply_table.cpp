@@ -121,6 +121,10 @@ QString parseLine(const QString &line, char &code, Reply &reply) {
     }
     if (!flushText())
         return QStringLiteral("a character that code page 949 cannot send");
+    if (const qsizetype size = reply.bytes.size() + 4 * reply.pointAt.size(); size > kMaxReplyBytes)
+        return QStringLiteral("the reply has %1 bytes; a reply may have at most %2 (16 MiB)")
+            .arg(size)
+            .arg(kMaxReplyBytes);
 
     skipSpace();
     if (i < line.size() && line[i] != u'#')

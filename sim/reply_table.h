@@ -11,6 +11,10 @@
 
 namespace tqm::sim {
 
+// The longest reply a reply file may give, read point included: a memory dump runs past 64 KiB,
+// and beyond this it is a mistake in the file rather than a dump.
+constexpr qsizetype kMaxReplyBytes = qsizetype{16} * 1024 * 1024;
+
 // One reply: fixed bytes, with the memory read point (four digits) put in at the marked offsets.
 struct Reply {
     QByteArray bytes;

@@ -13,7 +13,7 @@ bash "$here/scripts/setup.sh" --extra # clang and its fuzzer runtime, when missi
 cmake -S "$here" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
   -DTQM_FUZZ=ON -DBUILD_TESTING=OFF -DTQM_BENCH=OFF >/dev/null
-cmake --build "$build" --target fuzz_splitter fuzz_settings fuzz_render_log
+cmake --build "$build" --target fuzz_splitter fuzz_settings fuzz_render_log fuzz_telnet
 
 fuzz() { # name, program, seed corpus
   local name=$1 program=$2 seeds=$3 work log
@@ -36,4 +36,5 @@ fuzz() { # name, program, seed corpus
 fuzz splitter "$build/sim/fuzz_splitter" "$here/sim/fuzz/corpus"
 fuzz settings "$build/serial/fuzz/fuzz_settings" "$here/serial/fuzz/corpus/settings"
 fuzz render_log "$build/receive/fuzz/fuzz_render_log" "$here/receive/fuzz/corpus/render_log"
+fuzz telnet "$build/serial/fuzz/fuzz_telnet" "$here/serial/fuzz/corpus/telnet"
 say "done in $SECONDS s"

@@ -3,6 +3,7 @@
 
 #include <QDir>
 #include <QProcessEnvironment>
+#include <QSignalSpy>
 
 namespace tqm::test {
 
@@ -49,6 +50,16 @@ CliResult Cli::run(const QStringList &args, const std::function<void()> &meanwhi
         return {};
     if (meanwhile)
         meanwhile();
+    return finish();
+}
+
+CliResult Cli::runLooping(const QStringList &args, const QByteArray &input) {
+    start(args);
+    process_.write(input);
+    process_.closeWriteChannel();
+    QSignalSpy finished(&process_, &QProcess::finished);
+    if (!finished.wait(60000))
+        return {};
     return finish();
 }
 

@@ -26,6 +26,9 @@ public:
     // Starts tqm810 with `args`, runs `meanwhile` (the far end's part), then waits for the end.
     CliResult run(const QStringList &args, const std::function<void()> &meanwhile = {},
                   const QString &program = QString());
+    // Starts tqm810 with `args` and `input` on its stdin, and lets the event loop turn until it
+    // ends, so that a simulated device in this process can answer.
+    CliResult runLooping(const QStringList &args, const QByteArray &input = {});
     // Runs `program` (e.g. the privilege dropper) with tqm810's path after `prefix`.
     CliResult runAs(const QStringList &prefix, const QStringList &args);
 

@@ -3,12 +3,15 @@
 // reads and against the simulated device.
 #include "sim/pty_device.h"
 #include "tests/cli/cli_runner.h"
+#include "tests/support/expected_commands.h"
 #include "tests/support/pty_pair.h"
 
 #include <QFile>
 #include <QSignalSpy>
 #include <QTest>
 
+#include <fcntl.h>
+#include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -36,6 +39,8 @@ private slots:
     void clockRefusals();
     void usageErrors_data();
     void usageErrors();
+    void statuses_data();
+    void statuses();
     void absentPorts_data();
     void absentPorts();
     void heldPort();
@@ -71,12 +76,9 @@ struct Simulated {
 
     bool open() { return device.open(); }
     CliResult run(const QStringList &args) {
-        cli.start(QStringList{args.first(), QStringLiteral("--device"), device.slavePath()} +
-                  args.mid(1));
-        QSignalSpy finished(&cli.process(), &QProcess::finished);
-        if (!finished.wait(30000))
-            return {};
-        return cli.finish();
+        return cli.runLooping(
+            QStringList{args.first(), QStringLiteral("--device"), device.slavePath()} +
+            args.mid(1));
     }
 };
 
@@ -85,32 +87,13 @@ struct Simulated {
 void CliSendTest::everyCommandsBytes_data() {
     QTest::addColumn<QString>("command");
     QTest::addColumn<QByteArray>("bytes");
-    QTest::newRow("reset") << "cmd_system_reset" << hex("1B 2B 52");
-    QTest::newRow("back light off") << "cmd_lcd_back_light_off" << hex("1B 2B 67");
-    QTest::newRow("back light on") << "cmd_lcd_back_light_on" << hex("1B 2B 47");
-    QTest::newRow("version") << "cmd_version" << hex("1B 2B 23");
-    QTest::newRow("data send") << "cmd_data_send"
-                               << hex("41 42 43 44 45 46 47 48 49 4A 4B 4C 4D 4E 4F 50 51 52 53 "
-                                      "54 55 56 57 58 59 5A");
-    QTest::newRow("aux off") << "cmd_aux_port_off" << hex("1B 2B 79");
-    QTest::newRow("aux on") << "cmd_aux_port_on" << hex("1B 2B 59");
-    QTest::newRow("sensor") << "cmd_ext_sensor" << hex("1B 2B 4E");
-    QTest::newRow("relay") << "cmd_ext_relay" << hex("1B 2B 50 33 0D");
-    QTest::newRow("read") << "cmdread" << hex("1B 2B 54");
-    QTest::newRow("read and increment") << "cmdreadinc" << hex("1B 2B 54 1B 2B 48");
-    QTest::newRow("LCD display")
-        << "cmd_Lcd_Display"
-        << hex("1B 2B 57 BF B5 B9 AE 28 31 36 C0 DA 29 0A 31 32 33 34 35 36 37 38 39 30 31 32 33 "
-               "34 35 36 37 38 39 30 0A C7 D1 B1 DB 28 38 C0 DA 29 0A B5 BF C7 D8 B9 B0 B0 FA 20 "
-               "B9 E9 B5 CE BB EA 0D");
-    QTest::newRow("red") << "Option1" << hex("1B 2B 45 0D 1B 2B 4C 33 30 30 0D");
-    QTest::newRow("green") << "Option2" << hex("1B 2B 45 0D 1B 2B 4C 30 33 30 0D");
-    QTest::newRow("buzzer") << "Option3" << hex("1B 2B 45 0D 1B 2B 4C 30 30 33 0D");
-    QTest::newRow("LED and buzzer") << "cmdextledbuzzer" << hex("1B 2B 4C 33 33 33 0D");
+    for (const ExpectedCommand &c : kExpectedCommands)
+        if (QByteArray(c.control) != "cmdtimessetting") // stamped now: clockAt has its bytes
+            QTest::newRow(c.control) << c.control << c.bytes();
     // The same by alias, one of each shape.
-    QTest::newRow("alias version") << "version" << hex("1B 2B 23");
-    QTest::newRow("alias read-inc") << "read-inc" << hex("1B 2B 54 1B 2B 48");
-    QTest::newRow("alias buzzer") << "buzzer" << hex("1B 2B 45 0D 1B 2B 4C 30 30 33 0D");
+    for (const ExpectedCommand &c :
+         {kExpectedCommands[3], kExpectedCommands[10], kExpectedCommands[15]})
+        QTest::addRow("alias %s", c.alias) << c.alias << c.bytes();
 }
 
 // Catches a frame that differs by one byte from what the console sends for the same command.
@@ -356,13 +339,17 @@ void CliSendTest::usageErrors_data() {
     QTest::addColumn<QStringList>("args");
     QTest::addColumn<QString>("err");
     QTest::newRow("unknown command name")
-        << QStringList{"send", "version", "frobnicate"} << "tqm810: unknown command \"frobnicate\"";
+        << QStringList{"send", "version", "frobnicate"}
+        << "tqm810: unknown command \"frobnicate\" (tqm810 commands lists them)\n";
     QTest::newRow("unknown option")
         << QStringList{"send", "--loud", "version"} << "tqm810: unknown option --loud";
     QTest::newRow("option without value")
         << QStringList{"send", "version", "--wait"} << "tqm810: --wait wants a value";
     QTest::newRow("bad wait") << QStringList{"send", "--wait", "soon", "version"}
                               << "tqm810: --wait wants a whole number";
+    QTest::newRow("wait over ten minutes")
+        << QStringList{"send", "--wait", "600001", "version"}
+        << "tqm810: --wait wants a whole number from 0 to 600000";
     QTest::newRow("bad dtr") << QStringList{"send", "--dtr", "maybe", "version"}
                              << "tqm810: --dtr wants on or off";
     QTest::newRow("expect and match")
@@ -384,6 +371,98 @@ void CliSendTest::usageErrors() {
     QCOMPARE(r.out, QString());
 }
 
+// What stands in a run's way besides its arguments: %t/p a pipe that nobody reads, or one whose
+// reader takes the first line and goes.
+enum Trouble { NoTrouble, UnreadPipe, ReaderGoes };
+
+void CliSendTest::statuses_data() {
+    QTest::addColumn<QString>("program");
+    QTest::addColumn<QStringList>("args"); // %d: the device, %f: the file below, %t: a folder
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<Trouble>("trouble");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<bool>("sends"); // the device hears something
+    QTest::addColumn<QString>("err");
+    const QString cli = QStringLiteral(TQM_CLI);
+    const QStringList send{"send", "--device", "%d", "--wait", "100", "--transcript"};
+    const QStringList run{"run", "--device", "%d", "%f"};
+    QTest::newRow("transcript full mid-run, expectation unmet") // full at 300 bytes
+        << "prlimit"
+        << QStringList{"--fsize=300", cli} + send +
+               QStringList{"%t/t", "--expect", "[ACK]", "version"}
+        << QByteArray() << NoTrouble << 3 << true
+        << "tqm810: Cannot write the transcript %t/t: File too large\n"
+           "tqm810: expected \"[ACK]\", got \"\"\n";
+    QTest::newRow("transcript on /dev/full")
+        << cli << send + QStringList{"/dev/full", "version"} << QByteArray() << NoTrouble << 3
+        << false << "tqm810: Cannot write the transcript /dev/full: No space left on device\n";
+    QTest::newRow("transcript into a pipe nobody reads")
+        << cli << send + QStringList{"%t/p", "version"} << QByteArray() << UnreadPipe << 3 << false
+        << "tqm810: Cannot open the transcript %t/p: nobody reads from it\n";
+    QTest::newRow("transcript into a pipe whose reader goes")
+        << cli << send + QStringList{"%t/p", "version"} << QByteArray() << ReaderGoes << 3 << true
+        << "tqm810: Cannot write the transcript %t/p: Broken pipe\n";
+    QTest::newRow("script without steps")
+        << cli << run << QByteArray("# send version\n\n") << NoTrouble << 2 << false
+        << "tqm810: %f: no steps (tqm810 --help tells more)\n";
+    QTest::newRow("expect holding NUL")
+        << cli << run << QByteArray("send version\nexpect \"[ACK]\0\"\n", 29) << NoTrouble << 2
+        << false
+        << "tqm810: %f:2: control character U+0000 at position 6 (an answer shows it by its "
+           "name: [NUL], [STX] ...)\n";
+    QTest::newRow("expect not UTF-8")
+        << cli << run << QByteArray("send version\nmatch \xff\n") << NoTrouble << 2 << false
+        << "tqm810: %f:2: not UTF-8 text (tqm810 --help tells more)\n";
+    QTest::newRow("report file not writable")
+        << cli << QStringList{"run", "--device", "%d", "--junit", "/nonexistent/r.xml", "%f"}
+        << QByteArray("send version\n") << NoTrouble << 3 << false
+        << "tqm810: cannot write the report /nonexistent/r.xml: No such file or directory\n";
+    QTest::newRow("simulator reply over 16 MiB")
+        << QStringLiteral(TQM_SIM) << QStringList{"--replies", "%f"}
+        << "+# = \"" + QByteArray(16 * 1024 * 1024 + 1, 'A') + "\"\n"
+        << NoTrouble << 2 << false
+        << "tqm810-sim: %f:1: the reply has 16777217 bytes; a reply may have at most 16777216 "
+           "(16 MiB)\n";
+}
+
+// Catches a failure reported as success or as a lesser failure, a status that depends on what
+// else the run did, a warning or a signal instead of one message, or a device that hears
+// something before a bad script or report is found.
+void CliSendTest::statuses() {
+    QFETCH(QString, program);
+    QFETCH(QStringList, args);
+    QFETCH(QByteArray, file);
+    QFETCH(Trouble, trouble);
+    QFETCH(int, status);
+    QFETCH(bool, sends);
+    QFETCH(QString, err);
+    PtyPair far;
+    QTemporaryDir dir;
+    QFile f(dir.filePath("f"));
+    QVERIFY(f.open(QIODevice::WriteOnly) && f.write(file) == file.size() && f.flush());
+    const QByteArray pipe = QFile::encodeName(dir.filePath("p"));
+    QVERIFY(trouble == NoTrouble || ::mkfifo(pipe.constData(), 0600) == 0);
+    const int reader = trouble == ReaderGoes ? ::open(pipe, O_RDONLY | O_NONBLOCK | O_CLOEXEC) : -1;
+    for (QString &a : args)
+        a.replace("%d", far.slavePath()).replace("%f", f.fileName()).replace("%t", dir.path());
+    err.replace("%f", f.fileName()).replace("%t", dir.path());
+    Cli cli;
+    const CliResult r = cli.run(
+        args,
+        [&] {
+            pollfd header{reader, POLLIN, 0};
+            if (reader < 0 || ::poll(&header, 1, 30000) != 1)
+                return;
+            ::close(reader);
+            QCOMPARE(far.read(3).toHex(' '), QByteArray("1b 2b 23"));
+            far.write(QByteArray::fromHex("06")); // an answer for a line nobody reads
+        },
+        program);
+    QCOMPARE(r.err, err);
+    QCOMPARE(r.status, status);
+    QCOMPARE(!far.drain(100).isEmpty() || reader >= 0, sends);
+}
+
 void CliSendTest::absentPorts_data() {
     QTest::addColumn<QStringList>("args");
     QTest::addColumn<QString>("err"); // %1: the ports folder
@@ -394,7 +473,7 @@ void CliSendTest::absentPorts_data() {
         << "tqm810: COM3 (/nonexistent/tty): No such file or directory\n";
     QTest::newRow("a device path to nothing")
         << QStringList{"--device", "/nonexistent/tty"}
-        << "tqm810: COM1 (/nonexistent/tty): No such file or directory\n";
+        << "tqm810: /nonexistent/tty: No such file or directory\n";
 }
 
 // Catches a port that cannot be opened reported as success, as a usage error, or silently.
@@ -421,8 +500,7 @@ void CliSendTest::heldPort() {
     holder.closeWriteChannel();
     QVERIFY(holder.waitForFinished(30000));
     QCOMPARE(r.status, 3);
-    QVERIFY2(r.err.startsWith(QStringLiteral("tqm810: COM1 (%1): ").arg(far.slavePath())),
-             qPrintable(r.err));
+    QCOMPARE(r.err, QStringLiteral("tqm810: %1: in use by another program\n").arg(far.slavePath()));
     QCOMPARE(far.drain(100), QByteArray());
 }
 
@@ -437,7 +515,7 @@ void CliSendTest::permissionDenied() {
     const CliResult r = cli.runAs({QStringLiteral(TQM_AS_USER), QStringLiteral("nobody")},
                                   {"send", "--device", far.slavePath(), "version"});
     QCOMPARE(r.status, 3);
-    QCOMPARE(r.err, QStringLiteral("tqm810: COM1 (%1): Permission denied - this user may not open "
+    QCOMPARE(r.err, QStringLiteral("tqm810: %1: Permission denied - this user may not open "
                                    "the device; add the user to the dialout group (sudo adduser "
                                    "$USER dialout) and log in again\n")
                         .arg(far.slavePath()));

@@ -2,6 +2,7 @@
 // (TAP and JUnit), the port map and the device list; and that the program needs no display.
 #include "sim/pty_device.h"
 #include "tests/cli/cli_runner.h"
+#include "tests/support/expected_commands.h"
 #include "tests/support/pty_pair.h"
 
 #include <QDir>
@@ -47,15 +48,6 @@ QString readFile(const QString &path) {
     return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
 }
 
-// Runs tqm810 while the event loop turns, so the simulated device in this process can answer.
-CliResult runWithSim(Cli &cli, const QStringList &args) {
-    cli.start(args);
-    QSignalSpy finished(&cli.process(), &QProcess::finished);
-    if (!finished.wait(60000))
-        return {};
-    return cli.finish();
-}
-
 } // namespace
 
 void CliToolsTest::helpAndVersion_data() {
@@ -77,7 +69,7 @@ void CliToolsTest::helpAndVersion() {
     QCOMPARE(r.err, QString());
     if (args.contains(QStringLiteral("--help")))
         for (const char *status : {"  0  done", "  1  an expectation not met", "  2  usage error",
-                                   "  3  the port or the transcript could not be opened"})
+                                   "  3  the port, the transcript or the report file could not"})
             QVERIFY2(r.out.contains(QLatin1String(status)), status);
 }
 
@@ -94,46 +86,21 @@ void CliToolsTest::linksNoWidgetsOrGui() {
     QVERIFY2(!libs.contains(QLatin1String("libQt6Gui")), qPrintable(libs));
 }
 
-// Catches a row, alias, caption or frame listed other than the console has it.
+// Catches a row, alias, caption, description or frame listed other than the console has it.
 void CliToolsTest::commandList() {
     Cli cli;
     const CliResult r = cli.run({"commands"});
     QCOMPARE(r.status, 0);
-    const QStringList lines = r.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-    // control, alias, caption, frames; the descriptions are checked on two rows below.
-    const QStringList expected{
-        "cmd_system_reset\treset\t초기화(Reset)\t1B 2B 52",
-        "cmd_lcd_back_light_off\tbacklight-off\tLCD Back Light Off\t1B 2B 67",
-        "cmd_lcd_back_light_on\tbacklight-on\tLCD Back Light On\t1B 2B 47",
-        "cmd_version\tversion\tVersion 확인\t1B 2B 23",
-        "cmd_data_send\tdata\tData Send\t41 42 43 44 45 46 47 48 49 4A 4B 4C 4D 4E 4F 50 51 52 53 "
-        "54 55 56 57 58 59 5A",
-        "cmd_aux_port_off\taux-off\tAux Port Off\t1B 2B 79",
-        "cmd_aux_port_on\taux-on\tAux Port On\t1B 2B 59",
-        "cmd_ext_sensor\tsensor\t외부 Sensor\t1B 2B 4E",
-        "cmd_ext_relay\trelay\t외부 Relay\t1B 2B 50 33 0D",
-        "cmdread\tread\tData Read\t1B 2B 54",
-        "cmdreadinc\tread-inc\tData Read 후 pont 증가\t1B 2B 54 | 1B 2B 48",
-        "cmd_Lcd_Display\tlcd-sample\tLCD Data Display\t1B 2B 57 BF B5 B9 AE 28 31 36 C0 DA 29 0A "
-        "31 32 33 34 35 36 37 38 39 30 31 32 33 34 35 36 37 38 39 30 0A C7 D1 B1 DB 28 38 C0 DA "
-        "29 0A B5 BF C7 D8 B9 B0 B0 FA 20 B9 E9 B5 CE BB EA 0D",
-        "cmdtimessetting\tclock\t시간 Setting\t1B 2B 58 YY MM DD hh mm ss 0D",
-        "Option1\tred\tRed\t1B 2B 45 0D | 1B 2B 4C 33 30 30 0D",
-        "Option2\tgreen\tGreen\t1B 2B 45 0D | 1B 2B 4C 30 33 30 0D",
-        "Option3\tbuzzer\tBuzzer\t1B 2B 45 0D | 1B 2B 4C 30 30 33 0D",
-        "cmdextledbuzzer\tled-buzzer\t외부 LED/BUZZER\t1B 2B 4C 33 33 33 0D",
-    };
-    QCOMPARE(lines.size(), expected.size());
-    for (qsizetype i = 0; i < lines.size(); ++i) {
-        QStringList fields = lines[i].split(QLatin1Char('\t'));
-        QCOMPARE(fields.size(), 5);
-        if (i == 3)
-            QCOMPARE(fields[3], QStringLiteral("제품 버전 확인 [ ESC + # ]"));
-        if (i == 8)
-            QCOMPARE(fields[3], QStringLiteral("Relay 구동 3초 On [ ESC + P 3 Cr ]"));
-        fields.removeAt(3);
-        QCOMPARE(fields.join(QLatin1Char('\t')), expected[i]);
+    QStringList expected;
+    for (const ExpectedCommand &c : kExpectedCommands) {
+        // The listing shows the clock stamp's digits by their field names.
+        const QString wire = QString::fromLatin1(c.wire).replace(
+            QLatin1String(kSampleStampHex), QLatin1String("YY MM DD hh mm ss"));
+        expected << QStringList{c.control, c.alias, QString::fromUtf8(c.caption),
+                                QString::fromUtf8(c.description).trimmed(), wire}
+                        .join(QLatin1Char('\t'));
     }
+    QCOMPARE(r.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts), expected);
 }
 
 // Catches a port listed that does not open, one missed that does, or anything else on stdout.
@@ -210,7 +177,7 @@ void CliToolsTest::runPassing() {
     const QString script = cli.configDir() + "/unit.tqm";
     QVERIFY(writeFile(script, "# one unit off the line\n"
                               "send cmd_version\n"
-                              "match .*SIMULATOR\\sV1\\.00\\[ETX\\]\\[CR\\]\n"
+                              "match '.*SIMULATOR\\sV1\\.00\\[ETX\\]\\[CR\\]'\n"
                               "\n"
                               "send sensor\n"
                               "expect \"[STX]0[ETX][CR]\"\n"
@@ -220,10 +187,10 @@ void CliToolsTest::runPassing() {
                               "wait 10\n"));
     const QString junit = cli.configDir() + "/unit.xml";
     const CliResult r =
-        runWithSim(cli, {"run", "--device", sim.slavePath(), "--junit", junit, script});
+        cli.runLooping({"run", "--device", sim.slavePath(), "--junit", junit, script});
     QCOMPARE(r.err, QString());
     QCOMPARE(r.out,
-             QStringLiteral("TAP version 14\n"
+             QStringLiteral("TAP version 13\n"
                             "1..8\n"
                             "ok 1 - send cmd_version\n"
                             "  ---\n"
@@ -274,20 +241,19 @@ void CliToolsTest::runPassing() {
     QCOMPARE(failures, 0);
 }
 
-// Catches a failed expectation that stops the script, passes, or is missing from the JUnit file.
+// Catches a failed expectation that stops the script, passes, or is missing from the JUnit file,
+// or a script on standard input not read.
 void CliToolsTest::runFailing() {
     tqm::sim::PtyDevice sim;
     QVERIFY(sim.open());
     Cli cli;
-    const QString script = cli.configDir() + "/unit.tqm";
-    QVERIFY(writeFile(script, "send version\n"
-                              "expect \"[STX]TQM-810 V9\\\\9[ETX]\"\n"
-                              "send aux-on\n"
-                              "expect [ACK]\n"));
     const QString junit = cli.configDir() + "/unit.xml";
-    const CliResult r =
-        runWithSim(cli, {"run", "--device", sim.slavePath(), "--junit", junit, script});
-    QCOMPARE(r.out, QStringLiteral("TAP version 14\n"
+    const CliResult r = cli.runLooping({"run", "--device", sim.slavePath(), "--junit", junit, "-"},
+                                       "send version\n"
+                                       "expect \"[STX]TQM-810 V9\\\\9[ETX]\"\n"
+                                       "send aux-on\n"
+                                       "expect [ACK]\n");
+    QCOMPARE(r.out, QStringLiteral("TAP version 13\n"
                                    "1..4\n"
                                    "ok 1 - send version\n"
                                    "  ---\n"
@@ -321,10 +287,12 @@ void CliToolsTest::runBadLine_data() {
         << QByteArray("expect a b") << "expect takes exactly one argument";
     QTest::newRow("open quote") << QByteArray("expect \"[ACK]") << "a quote is not closed";
     QTest::newRow("other escape") << QByteArray("expect \"\\n\"")
-                                  << "inside quotes only \\\" and \\\\ are escapes";
+                                  << "inside \"...\" only \\\" and \\\\ are escapes ('...' keeps";
     QTest::newRow("lcd line too long") << QByteArray("lcd 123456789012345678901")
                                        << "LCD line 1 \"123456789012345678901\": too long";
     QTest::newRow("bad wait") << QByteArray("wait soon") << "wait wants milliseconds";
+    QTest::newRow("wait over ten minutes")
+        << QByteArray("wait 600001") << "wait wants milliseconds";
     QTest::newRow("impossible clock") << QByteArray("clock --at \"2007-13-01 00:00:00\"")
                                       << "\"2007-13-01 00:00:00\" is not a local time";
 }
@@ -363,7 +331,7 @@ void CliToolsTest::runBailsOut() {
             far.close();
         });
     QCOMPARE(r.status, 3);
-    QVERIFY2(r.out.contains(QLatin1String("not ok 2 - wait 60000\nBail out! COM1 (")),
+    QVERIFY2(r.out.contains("not ok 2 - wait 60000\nBail out! " + far.slavePath() + ": the device"),
              qPrintable(r.out));
     QVERIFY2(r.err.contains(QLatin1String("the device is gone")), qPrintable(r.err));
 }

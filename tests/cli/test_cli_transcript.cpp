@@ -40,7 +40,7 @@ void CliTranscriptTest::oneCommandsLines() {
     QStringList rows = QString::fromUtf8(file.readAll()).split(u'\n');
     QCOMPARE(rows.takeLast(), QString()); // every line ends in a newline
     QCOMPARE(rows.takeFirst(),
-             QStringLiteral("# tqm810 1.0.0\ttime\tdelta\tdir\tport\tbytes\ttext"));
+             QStringLiteral("# tqm810 1.0.0 time\tdelta\tdir\tport\tbytes\ttext"));
     static const QRegularExpression time(
         QStringLiteral(R"(^\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}[+-]\d\d:\d\d$)"));
     static const QRegularExpression delta(QStringLiteral(R"(^\+\d+\.\d{3}$)"));

@@ -8,6 +8,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include <csignal>
 #include <sys/resource.h>
@@ -112,6 +113,10 @@ void TranscriptTest::sessionLines() {
     port.setDTREnable(true);
     port.setRTSEnable(true);
     port.output(QStringLiteral("\x1b+N"));
+    QTimer answerTime; // the device takes its time: the answer's delta shows it, the next not
+    QSignalSpy answered(&answerTime, &QTimer::timeout);
+    answerTime.start(200);
+    QVERIFY(answered.wait(10000));
     port.deliver(QByteArray::fromHex("0230"));
     port.input();
     port.deliver(QByteArray::fromHex("030d"));
@@ -129,7 +134,7 @@ void TranscriptTest::sessionLines() {
 
     QString header;
     const QList<Line> lines = readLines(path, &header);
-    QCOMPARE(header, QStringLiteral("# tqm810-console 1.0.0\ttime\tdelta\tdir\tport\tbytes\ttext"));
+    QCOMPARE(header, QStringLiteral("# tqm810-console 1.0.0 time\tdelta\tdir\tport\tbytes\ttext"));
     QCOMPARE(events(lines), QStringList({
                                 "--|COM1||opened 9600,n,8,1",
                                 "--|COM1||DTR on",
@@ -149,6 +154,8 @@ void TranscriptTest::sessionLines() {
         QStringLiteral("^\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d\\.\\d{3}[+-]\\d\\d:\\d\\d$"));
     static const QRegularExpression delta(QStringLiteral("^\\+\\d+\\.\\d{3}$"));
     QCOMPARE(lines.first().delta, QStringLiteral("+0.000"));
+    QVERIFY2(lines[4].delta.toDouble() >= 0.1 && lines[5].delta.toDouble() < 0.1,
+             qPrintable(lines[4].delta + u' ' + lines[5].delta));
     for (qsizetype i = 0; i < lines.size(); ++i) {
         QVERIFY2(time.match(lines[i].time).hasMatch(), qPrintable(lines[i].time));
         QVERIFY2(delta.match(lines[i].delta).hasMatch(), qPrintable(lines[i].delta));
@@ -184,7 +191,8 @@ void TranscriptTest::appendsToAnEarlierFile() {
     QVERIFY(file.open(QIODevice::ReadOnly));
     const QList<QByteArray> rows = file.readAll().split('\n');
     QCOMPARE(rows.size(), 5);
-    QVERIFY(rows[0].startsWith("# tqm810 1.0.0\t") && rows[2].startsWith("# tqm810 1.0.0\t"));
+    QVERIFY(rows[0].startsWith("# tqm810 1.0.0 time\t") &&
+            rows[2].startsWith("# tqm810 1.0.0 time\t"));
     QVERIFY(rows[1].contains("\t+0.000\t") && rows[3].contains("\t+0.000\t"));
 }
 

@@ -327,11 +327,17 @@ void SimTest::ptyRoundTrip_data() {
     QTest::addColumn<QByteArray>("frame");
     QTest::addColumn<QByteArray>("reply");
     QTest::addColumn<QString>("line");
-    QTest::newRow("sensor") << hex("1b2b4e") << hex("0230030d") << "sensor status asked";
-    QTest::newRow("relay") << hex("1b2b50330d") << hex("06") << "relay on for 3 s";
+    QTest::addColumn<QByteArray>("replies"); // a reply file; empty: the built-in replies
+    QTest::newRow("sensor") << hex("1b2b4e") << hex("0230030d") << "sensor status asked"
+                            << QByteArray();
+    QTest::newRow("relay") << hex("1b2b50330d") << hex("06") << "relay on for 3 s" << QByteArray();
     QTest::newRow("lcd")
         << hex(kLcd) << hex("06")
-        << u"LCD 1: 영문(16자) | 2: 12345678901234567890 | 3: 한글(8자) | 4: 동해물과 백두산"_s;
+        << u"LCD 1: 영문(16자) | 2: 12345678901234567890 | 3: 한글(8자) | 4: 동해물과 백두산"_s
+        << QByteArray();
+    QTest::newRow("memory dump past 64 KiB, whole")
+        << hex("1b2b54") << QByteArray(70000, 'D') << "memory record 0001 sent"
+        << "+T = \"" + QByteArray(70000, 'D') + '"';
 }
 
 // The console's CR and LF cross the line unchanged both ways, and nothing echoes back.
@@ -339,8 +345,11 @@ void SimTest::ptyRoundTrip() {
     QFETCH(QByteArray, frame);
     QFETCH(QByteArray, reply);
     QFETCH(QString, line);
+    QFETCH(QByteArray, replies);
     PtyDevice pty;
     QVERIFY2(pty.open(), qPrintable(pty.errorString()));
+    if (!replies.isEmpty())
+        pty.device().setReplies(parseReplyFile(replies).table);
     QSignalSpy lines(&pty, &PtyDevice::stateLine);
     QSignalSpy frames(&pty, &PtyDevice::frameReceived);
     const int fd =
