@@ -1,6 +1,7 @@
 // Start-up: the one window on the real serial port and the PC clock.
 #include "app/console_config.h"
 #include "app/main_window.h"
+#include "app/window_place.h"
 #include "commands/clock.h"
 #include "process/command_line.h"
 #include "serial/cp949.h"
@@ -97,6 +98,7 @@ int main(int argc, char *argv[]) {
 #endif
     tqm::startTranscript(transcript, main.link());
     main.load();
+    const auto place = tqm::placeApart(main);
     main.show();
     return app.exec();
 }

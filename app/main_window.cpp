@@ -4,7 +4,10 @@
 
 #include "app/failure_queue.h"
 #include "app/loss_report.h"
+#include "app/pane_switch.h"
 #include "app/receive_box.h"
+#include "app/reply_speech.h"
+#include "app/window_accessible.h"
 #include "receive/byte_rendering.h"
 #include "receive/log_file.h"
 #include "serial/failure.h"
@@ -50,6 +53,7 @@ MainWindow::MainWindow(SerialControl &port, const Clock &clock, QWidget *parent)
     , afterTheEvent_(
           new FailureQueue([this](const QString &cause) { report_failure(cause); }, this))
     , lossReport_(new LossReport(link_, clock, *this)) {
+    installWindowAccessibility();
     setObjectName(QStringLiteral("main"));
     setWindowTitle(caption(kWindowCaption));
     // The failure surfaces inside a signal of the serial control, which must not wait for the
@@ -59,6 +63,7 @@ MainWindow::MainWindow(SerialControl &port, const Clock &clock, QWidget *parent)
     });
     setFixedSize(twipsToPixels(kClientWidthTwips), twipsToPixels(kClientHeightTwips));
     buildControls();
+    speech_ = new ReplySpeech(*txtrecv, *this);
     bindEvents();
 }
 
@@ -92,6 +97,8 @@ void MainWindow::buildControls() {
         case Kind::TextBox:
             w = txtrecv = new ReceiveBox(parent);
             w->setAccessibleName(QStringLiteral("Received data"));
+            w->setAccessibleDescription(
+                QStringLiteral("F6 moves between the controls and this box"));
             break;
         case Kind::Label: {
             auto *label = Label = new QLabel(parent);
@@ -122,6 +129,7 @@ void MainWindow::buildControls() {
         setTabOrder(tabStops[i - 1].second, tabStops[i].second);
     // The control with tab index 0 has the focus when the window first shows.
     tabStops.front().second->setFocus();
+    new PaneSwitch(*this, *txtrecv, *tabStops.front().second);
 }
 
 bool MainWindow::eventFilter(QObject *watched, QEvent *event) {
@@ -318,6 +326,7 @@ void MainWindow::closeEvent(QCloseEvent *event) {
 // Empty the box, say what goes out, hand over each frame whole, in order; wait for nothing.
 void MainWindow::command_Click(const CommandRow &command) {
     txtrecv->setText(QString());
+    speech_->commandGiven();
     Label->setText(caption(command.description));
     for (const QString &frame : commandFrames(command, clock_))
         mscom1.output(frame);

@@ -22,6 +22,7 @@ namespace tqm {
 class FailureQueue;
 class LossReport;
 class ReceiveBox;
+class ReplySpeech;
 
 class MainWindow : public QWidget {
     Q_OBJECT
@@ -80,6 +81,7 @@ private:
     Link link_;
     FailureQueue *afterTheEvent_ = nullptr;
     LossReport *lossReport_ = nullptr;
+    ReplySpeech *speech_ = nullptr;
 
     QLabel *Label = nullptr;
     ReceiveBox *txtrecv = nullptr;

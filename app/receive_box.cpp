@@ -13,7 +13,6 @@
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
-#include <QScopedValueRollback>
 #include <QScreen>
 #include <QScrollBar>
 
@@ -70,8 +69,7 @@ ReceiveBox::ReceiveBox(QWidget *parent)
     disconnect(verticalScrollBar(), &QAbstractSlider::rangeChanged, this, nullptr);
     repaint_.setSingleShot(true);
     repaint_.setTimerType(Qt::PreciseTimer);
-    connect(&repaint_, &QTimer::timeout, viewport(), qOverload<>(&QWidget::update));
-    connect(&repaint_, &QTimer::timeout, this, &ReceiveBox::announceAppended);
+    connect(&repaint_, &QTimer::timeout, this, &ReceiveBox::showFrame);
 
     // The menu of a Windows text box, less what a read-only box cannot do. Its actions are the
     // box's own Ctrl+C and Ctrl+A; the shortcuts are shown as a reminder and act only while the
@@ -93,6 +91,7 @@ void ReceiveBox::setText(const QString &text) {
     announceAppended();                   // what came before must be heard of before it goes
     const QString before = model_.text(); // shares the old text, copies nothing
     model_.setText(text);
+    followPending_ = false;
     updateScrollRange(true);
     viewport()->update();
     if (QAccessible::isActive())
@@ -107,10 +106,12 @@ void ReceiveBox::append(QStringView more) {
     if (unannounced_ < 0 && QAccessible::isActive())
         unannounced_ = model_.text().size();
     model_.append(more);
-    {
-        const QScopedValueRollback quiet(appending_, true);
-        updateScrollRange(follow);
-    }
+    // Following the newest line moves the scroll bar, which tells assistive technology of each
+    // move: a screen reader would hear of every batch. It moves with the frame instead.
+    if (follow)
+        followPending_ = true;
+    else
+        updateScrollRange(false);
     repaintSoon();
     emit textChanged();
 }
@@ -152,6 +153,14 @@ void ReceiveBox::scrollToIndex(qsizetype index) {
         verticalScrollBar()->setValue(int(std::min<qsizetype>(INT_MAX, line)));
     else if (line >= firstLine() + pageLines_)
         verticalScrollBar()->setValue(int(std::min<qsizetype>(INT_MAX, line - pageLines_ + 1)));
+}
+
+void ReceiveBox::showFrame() {
+    // Unless the operator scrolled away from the newest line since the batch came.
+    if (std::exchange(followPending_, false))
+        updateScrollRange(atBottom());
+    viewport()->update();
+    announceAppended();
 }
 
 void ReceiveBox::announceAppended() {
@@ -311,10 +320,7 @@ void ReceiveBox::mouseReleaseEvent(QMouseEvent *event) {
 }
 
 void ReceiveBox::scrollContentsBy(int, int) {
-    if (appending_)
-        repaintSoon(); // following the newest line: part of the batch's paint
-    else
-        viewport()->update();
+    viewport()->update();
 }
 
 void ReceiveBox::dragTo(QPointF pos) {

@@ -73,6 +73,7 @@ private:
     qsizetype indexAt(QPointF pos) const;
     void dragTo(QPointF pos);
     void repaintSoon();
+    void showFrame();
     void announceAppended();
     void openMenu(QPoint globalPos);
     QPoint keyboardMenuPos() const;
@@ -88,7 +89,7 @@ private:
     QAction *copyAction_ = nullptr;
     // A flood brings hundreds of batches a second: the text takes each one at once, the screen
     // shows them at most once a frame.
-    bool appending_ = false;
+    bool followPending_ = false; // the view moves to the newest line with the next frame
     QTimer repaint_;
     QElapsedTimer sincePaint_;
     // Assistive technology is told of new text with the paint, in one event from here to the

@@ -10,11 +10,12 @@
 # nothing else (no X server, no peer).
 #
 #   scripts/bench.sh [--runs N] [--reps N] [--mib N] [--soak] [--soak-minutes M] [--soak-only]
-#                    [--no-peer] [--a11y] [--transcript] [--flap N] [--server] [--gang]
+#                    [--no-peer] [--a11y] [--orca] [--transcript] [--flap N] [--server] [--gang]
 #
 # --no-peer floods the console alone; --a11y runs the programs with Qt's accessibility on and an
-# AT-SPI bus of the run's own, as under a screen reader; --transcript has the console write a
-# transcript of every exchange.
+# AT-SPI bus of the run's own, as under a screen reader; --orca floods the console alone, in the
+# receive box, without and with the Orca screen reader listening, instead of the tables;
+# --transcript has the console write a transcript of every exchange.
 #
 # Never opens a real serial port: every COM port is a link to a pseudo-terminal in a private
 # ports directory, and every program runs with a private HOME and configuration.
@@ -31,6 +32,7 @@ flap=0       # losses and returns of the device
 table=1
 peer=1
 a11y=0
+orca=0
 transcript=0
 server=0     # the device-server table
 via_server=0 # the console's COM1 leads through ser2net
@@ -45,11 +47,12 @@ while (($#)); do
     --soak-only) soak=1; table=0; shift ;;
     --no-peer) peer=0; shift ;;
     --a11y) a11y=1; shift ;;
+    --orca) orca=1; peer=0; shift ;;
     --flap) flap=$2; table=0; shift 2 ;;
     --transcript) transcript=1; shift ;;
     --server) server=1; table=0; shift ;;
     --gang) gang=1; shift ;;
-    -h|--help) sed -n '2,20p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    -h|--help) sed -n '2,21p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
     *) echo "bench: unknown option $1 (see --help)" >&2; exit 2 ;;
   esac
 done
@@ -57,6 +60,8 @@ done
 check=bench
 # shellcheck source=scripts/ci/lib/common.sh
 source "$here/scripts/ci/lib/common.sh"
+# shellcheck source=scripts/ci/lib/orca.sh
+source "$here/scripts/ci/lib/orca.sh"
 
 # --- what it needs -----------------------------------------------------------------------------
 bash "$here/scripts/setup.sh"
@@ -157,9 +162,10 @@ if ((gang)); then
 fi
 # The peer and the X tools that drive it; set-up brings the benchmark library.
 bench_packages=(cutecom xdotool xvfb libxtst6)
-((a11y)) && bench_packages+=(dbus at-spi2-core)
+((a11y || orca)) && bench_packages+=(dbus at-spi2-core)
 ((server)) && bench_packages+=(ser2net)
 install_missing "${bench_packages[@]}"
+((orca)) && install_orca_packages
 
 cmake -S "$here" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTQM_BENCH=ON >/dev/null
 cmake --build "$build" --target tqm810-console tqm810-sim bench_harness bench_receive_box >/dev/null
@@ -199,7 +205,15 @@ export DISPLAY=":$display_number"
 export DBUS_SESSION_BUS_ADDRESS="unix:path=$work/no-bus"
 export QT_LOGGING_RULES="qt.qpa.*=false"
 
-# With --a11y: a session bus and an AT-SPI bus and registry of the run's own, stopped with it.
+# A private HOME, configuration and runtime directory for one program run.
+private_env() { # dir
+  mkdir -p "$1/home" "$1/config" "$1/runtime"
+  chmod 700 "$1/runtime"
+  echo "HOME=$1/home XDG_CONFIG_HOME=$1/config XDG_RUNTIME_DIR=$1/runtime"
+}
+
+# With --a11y or --orca: a session bus and an AT-SPI bus and registry of the run's own, stopped with
+# it; what they activate (dconf) keeps its settings in the run's folder.
 bus_owned() { # name
   for _ in $(seq 100); do
     dbus-send --session --print-reply=literal --dest=org.freedesktop.DBus /org/freedesktop/DBus \
@@ -209,9 +223,10 @@ bus_owned() { # name
   say "nothing took $1 on the run's session bus"
   exit 1
 }
-if ((a11y)); then
+if ((a11y || orca)); then
   export DBUS_SESSION_BUS_ADDRESS="unix:path=$work/session-bus"
-  dbus-daemon --session --nofork --address="$DBUS_SESSION_BUS_ADDRESS" 2>"$work/session-bus.log" &
+  env $(private_env "$work/session") dbus-daemon --session --nofork \
+    --address="$DBUS_SESSION_BUS_ADDRESS" 2>"$work/session-bus.log" &
   started+=($!)
   bus_owned org.freedesktop.DBus
   /usr/libexec/at-spi-bus-launcher --launch-immediately >"$work/a11y-bus.log" 2>&1 &
@@ -219,15 +234,9 @@ if ((a11y)); then
   bus_owned org.a11y.Bus
   /usr/libexec/at-spi2-registryd >"$work/registry.log" 2>&1 &
   started+=($!)
-  export QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1
+  # Orca turns Qt's accessibility on by itself, as on a desktop.
+  if ((a11y)); then export QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1; fi
 fi
-
-# A private HOME, configuration and runtime directory for one program run.
-private_env() { # dir
-  mkdir -p "$1/home" "$1/config" "$1/runtime"
-  chmod 700 "$1/runtime"
-  echo "HOME=$1/home XDG_CONFIG_HOME=$1/config XDG_RUNTIME_DIR=$1/runtime"
-}
 
 # The device end of the line: one coprocess at a time, spoken to line by line.
 line_start() { # [link]
@@ -326,12 +335,19 @@ console_flood() { # dir -> appends "cpu_ms_per_mib p99_ms max_ms shown_ok x_cpu_
   local dir=$1 pid expect_chars expect_fnv
   console_start "$dir"
   pid=$console_pid
+  if ((orca)); then
+    # Where a technician listening to the device is: in the receive box.
+    xdotool search --onlyvisible --name '^TQM-810' windowfocus --sync key F6
+    sleep 1
+  fi
   local server0=0
   ((via_server)) && server0=$(proc_cpu_ms "$server_pid")
   line_ask flood "$bytes" "$pid" "$xvfb_pid" 1
   read -r _ expect_chars expect_fnv <<<"$reply"
   line_next
   echo "$reply" >"$dir/flooded"
+  # What the flood set going is said within the next seconds, by a console still there to ask.
+  ((orca)) && sleep 3
   ((via_server)) && echo "$(($(proc_cpu_ms "$server_pid") - server0))" >>"$dir/../server.cpu"
   wait_for_line "$dir/report" '^report 2 '
   local hwm
@@ -567,6 +583,53 @@ flood_only_run() { # number
   flood_memory_detail "$dir"
 }
 
+# --- the console alone under floods, without Orca and with it (--orca) ---------------------------
+orca_run() { # number
+  local run=$1 dir="$work/run$1" r o load from said off on lost_ok
+  mkdir -p "$dir/off" "$dir/on"
+  load=$(cut -d' ' -f1 /proc/loadavg)
+  say "table $run: floods ($reps x ${mib} MiB each, the console alone, without Orca and with it)"
+  for r in $(seq "$reps"); do
+    mkdir -p "$dir/off/$r" "$dir/on/$r"
+    console_flood "$dir/off/$r"
+    o="$dir/orca$r"
+    private_env "$o" >/dev/null
+    mkdir -p "$o/data"
+    HOME="$o/home" XDG_CONFIG_HOME="$o/config" XDG_RUNTIME_DIR="$o/runtime" \
+      XDG_DATA_HOME="$o/data" start_orca "$o/speech.log" stamped || exit 1
+    started+=("$speechd_pid" "$orca_pid")
+    from=$(stat -c %s "$o/speech.log")
+    console_flood "$dir/on/$r"
+    # The replies Orca spoke: how many, and the most in any one second.
+    tail -c +$((from + 1)) "$o/speech.log" | awk '$2 == "notification" { print $1 }' >"$o/times"
+    echo "$(wc -l <"$o/times") $(awk '{ t[NR] = $1 } END { for (i = 1; i <= NR; i++) {
+        n = 0; for (j = i; j <= NR && t[j] < t[i] + 1; j++) n++; if (n > m) m = n }; print m + 0 }' \
+      "$o/times") $(sed -n 's/.*settle_ms=\([0-9.]*\).*/\1/p' "$dir/on/$r/flooded")" >>"$dir/said"
+    stop_pid "$orca_pid"
+    stop_pid "$speechd_pid"
+  done
+  off=$(cut -d' ' -f1 "$dir/off/console.flood" | median)
+  on=$(cut -d' ' -f1 "$dir/on/console.flood" | median)
+  lost_ok=$(cat "$dir"/{off,on}/console.flood | awk '{ s += $4 } END { print (s == NR ? 1 : 0) }')
+  echo
+  echo "Table $run, the console alone in its receive box  ($(nproc) cores, load $load at the start," \
+    "$(date -u +%FT%TZ); medians of $reps fresh runs; ${mib} MiB floods)"
+  printf '%-44s %12s %12s %8s %10s  %s\n' "figure" "no Orca" "Orca" "ratio" "target" "result"
+  printf '%-44s %12s %12s %8s %10s  %s\n' "CPU s per MiB received and shown" \
+    "$(awk -v v="$off" 'BEGIN { printf "%.4f", v / 1000 }')" \
+    "$(awk -v v="$on" 'BEGIN { printf "%.4f", v / 1000 }')" "$(ratio "$on" "$off")" "<= 1.50x" \
+    "$(verdict "$(ratio "$on" "$off")" "<=" 1.5)"
+  printf '%-44s %12s %12s %8s %10s  %s\n' "whole payload shown (chars and checksum)" \
+    "$( ((lost_ok)) && echo all || echo LOST)" "-" "-" "all" "$( ((lost_ok)) && echo pass || echo FAIL)"
+  said=$(cut -d' ' -f2 "$dir/said" | maximum)
+  printf '%-44s %12s %12s %8s %10s  %s\n' "utterances in any one second of the flood" "-" \
+    "$said" "-" "<= 2" "$(verdict "$said" "<=" 2)"
+  echo "  detail: flood CPU ms per MiB, each run: no Orca $(cut -d' ' -f1 "$dir/off/console.flood" |
+    xargs), Orca $(cut -d' ' -f1 "$dir/on/console.flood" | xargs)"
+  echo "  detail: utterances in all, over a flood of (first byte to idle), each run:" \
+    "$(awk '{ printf "%s%d over %.1f s", (NR > 1 ? ", " : ""), $1, $3 / 1000 }' "$dir/said")"
+}
+
 # --- through a device server ---------------------------------------------------------------------
 server_run() { # number
   local run=$1 dir="$work/server$1" r way load
@@ -713,7 +776,13 @@ flap_run() {
 
 if ((table)); then
   for run in $(seq "$runs"); do
-    if ((peer)); then table_run "$run"; else flood_only_run "$run"; fi
+    if ((orca)); then
+      orca_run "$run"
+    elif ((peer)); then
+      table_run "$run"
+    else
+      flood_only_run "$run"
+    fi
   done
 fi
 if ((server)); then

@@ -27,6 +27,8 @@ private slots:
     void labelLooks();
     void accessibleNames();
     void tabOrder();
+    void paneSwitch_data();
+    void paneSwitch();
     void initialState();
     void startUp();
     void startUpOrderOfWrites();
@@ -183,6 +185,47 @@ void MainWindowTest::tabOrder() {
     QCOMPARE(w.port.handOvers, QList<QByteArray>());
     for (const char *led : {"Option1", "Option2", "Option3"})
         QVERIFY2(!w->control<QRadioButton>(led)->isChecked(), led);
+}
+
+// F6 between a control and the box: steps are keys to the focused window, "click" on the box, or
+// "lose" the device (its report then has the keyboard); after each, the control with the focus.
+void MainWindowTest::paneSwitch_data() {
+    QTest::addColumn<QString>("start");
+    QTest::addColumn<QStringList>("steps");
+    QTest::addColumn<QStringList>("focus");
+    QTest::newRow("there and back")
+        << "cmd_ext_sensor" << QStringList{"F6", "F6"} << QStringList{"txtrecv", "cmd_ext_sensor"};
+    QTest::newRow("box reached by Tab")
+        << "cmdtimessetting" << QStringList{"F6", "Tab", "Shift+Tab", "F6"}
+        << QStringList{"txtrecv", "cmdtimessetting", "txtrecv", "cmdread"};
+    QTest::newRow("box clicked") << "Option2" << QStringList{"F6", "Tab", "click", "F6"}
+                                 << QStringList{"txtrecv", "cmdtimessetting", "txtrecv", "cmdread"};
+    QTest::newRow("in the loss report") << "cmd_ext_sensor" << QStringList{"lose", "F6"}
+                                        << QStringList{"cmd_ext_sensor", "cmd_ext_sensor"};
+}
+
+void MainWindowTest::paneSwitch() {
+    QFETCH(QString, start);
+    QFETCH(QStringList, steps);
+    QFETCH(QStringList, focus);
+    FakeWindow w;
+    QVERIFY(w.loadAndShow());
+    QVERIFY(QTest::qWaitForWindowActive(w.window.get()));
+    w->findChild<QWidget *>(start)->setFocus();
+    QStringList seen;
+    for (const QString &step : steps) {
+        if (step == "click") {
+            QTest::mouseClick(w->control<ReceiveBox>("txtrecv")->viewport(), Qt::LeftButton);
+        } else if (step == "lose") {
+            w.port.loseDevice(QStringLiteral("unplugged"));
+            QTRY_VERIFY(QApplication::activeWindow() &&
+                        QApplication::activeWindow() != w.window.get());
+        } else {
+            QTest::keySequence(QApplication::activeWindow(), QKeySequence(step));
+        }
+        seen << w->focusWidget()->objectName();
+    }
+    QCOMPARE(seen, focus);
 }
 
 void MainWindowTest::initialState() {
