@@ -4,6 +4,7 @@
 #include "app/window_place.h"
 #include "commands/clock.h"
 #include "process/command_line.h"
+#include "process/signal_events.h"
 #include "serial/cp949.h"
 #include "serial/qt_serial_control.h"
 
@@ -48,6 +49,7 @@ void printHelp() {
 } // namespace
 
 int main(int argc, char *argv[]) {
+    tqm::outliveWriteFailures(); // a transcript into a pipe whose reader goes away
     // Answered before QApplication exists, so they need neither a display nor a port.
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];

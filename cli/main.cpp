@@ -3,22 +3,16 @@
 #include "cli/line.h"
 #include "cli/output.h"
 #include "cli/sub_commands.h"
+#include "process/signal_events.h"
 #include "serial/failure.h"
 
 #include <QCoreApplication>
-
-#include <csignal>
 
 using namespace tqm;
 using namespace tqm::cli;
 
 int main(int argc, char *argv[]) {
-#ifndef Q_OS_WIN
-    // A pipe whose reader has gone, or a file at its size limit, is a failure to write that this
-    // program reports and outlives, not a signal that ends it.
-    std::signal(SIGPIPE, SIG_IGN);
-    std::signal(SIGXFSZ, SIG_IGN);
-#endif
+    outliveWriteFailures();
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("tqm810"));
     QCoreApplication::setApplicationVersion(QStringLiteral(PROJECT_VERSION));

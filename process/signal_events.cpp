@@ -62,4 +62,9 @@ void SignalEvents::readPipe() {
             emit caught(numbers[i]);
 }
 
+void outliveWriteFailures() {
+    std::signal(SIGPIPE, SIG_IGN);
+    std::signal(SIGXFSZ, SIG_IGN);
+}
+
 } // namespace tqm

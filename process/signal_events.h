@@ -32,4 +32,8 @@ private:
     QList<int> numbers_;
 };
 
+// A pipe whose reader has gone, or a file at its size limit, is then a failed write the program
+// reports and outlives, not a signal that ends it. Call first thing in main.
+void outliveWriteFailures();
+
 } // namespace tqm
