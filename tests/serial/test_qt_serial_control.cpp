@@ -18,8 +18,6 @@ class QtSerialControlTest : public QObject {
     Q_OBJECT
 private slots:
     void portMap();
-    void portMapOnWindows();
-    void singlePortMap();
     void openSendReceive();
     void clearInputDropsWaitingBytes();
     void heldPortFailsToOpen();
@@ -41,6 +39,9 @@ static void openDefault(SerialControl &port, int com) {
     port.setRTSEnable(true);
 }
 
+// Catches a COM number mapped to the wrong device: through the ports directory, without it, on
+// Windows (which names every port itself), and a named device that still consults the directory
+// or leaks into other numbers.
 void QtSerialControlTest::portMap() {
     PortsDir dir;
     dir.link(1, QStringLiteral("/dev/null"));
@@ -52,26 +53,18 @@ void QtSerialControlTest::portMap() {
     const QFileInfo fallback(none.devicePath(3));
     QCOMPARE(fallback.path(), QStringLiteral("/dev"));
     QCOMPARE(fallback.fileName(), QStringLiteral("ttyS2"));
-}
 
-void QtSerialControlTest::portMapOnWindows() {
-    // Windows names every COM port itself; a ports directory plays no part there.
-    PortsDir dir;
-    dir.link(1, QStringLiteral("/dev/null"));
     for (const PortMap &map : {PortMap(dir.path(), Platform::Windows),
                                PortMap(dir.path() + "/absent", Platform::Windows)}) {
         QCOMPARE(map.devicePath(1), QStringLiteral("\\\\.\\COM1"));
         QCOMPARE(map.devicePath(8), QStringLiteral("\\\\.\\COM8"));
         QCOMPARE(map.devicePath(16), QStringLiteral("\\\\.\\COM16"));
     }
-}
 
-// Catches a named device that still consults the ports directory, or leaks into other numbers.
-void QtSerialControlTest::singlePortMap() {
-    const PortMap map = PortMap::single(1, QStringLiteral("/dev/null"));
-    QCOMPARE(map.devicePath(1), QStringLiteral("/dev/null"));
-    QCOMPARE(map.devicePath(2), QString());
-    QCOMPARE(map.portsDir(), QString());
+    const PortMap single = PortMap::single(1, QStringLiteral("/dev/null"));
+    QCOMPARE(single.devicePath(1), QStringLiteral("/dev/null"));
+    QCOMPARE(single.devicePath(2), QString());
+    QCOMPARE(single.portsDir(), QString());
 }
 
 // Catches bytes that were on the line before the port opened being taken for a new answer.
