@@ -91,8 +91,7 @@ private slots:
     void capsRunawayLcdText();
     void reacts_data();
     void reacts();
-    void decodesLcdLinesAndClock();
-    void readPointAdvancesBetweenRecords();
+    void keepsLcdClockAndReadPoint();
     void replyFileOverrides();
     void replyFileErrors_data();
     void replyFileErrors();
@@ -235,7 +234,7 @@ void SimTest::reacts() {
     QCOMPARE(r.reply.toHex(), reply.toHex());
 }
 
-void SimTest::decodesLcdLinesAndClock() {
+void SimTest::keepsLcdClockAndReadPoint() {
     Device device;
     const Reaction r = device.handle({'W', hex(kLcdText), hex(kLcd)});
     QCOMPARE(device.lcdLines(), (QStringList{u"영문(16자)"_s, u"12345678901234567890"_s,
@@ -254,10 +253,7 @@ void SimTest::decodesLcdLinesAndClock() {
     QVERIFY(device.lcdLines().isEmpty() && !device.backLight());
     QCOMPARE(device.ledPattern(), LedPattern{});
     QVERIFY(device.clock().isValid());
-}
 
-void SimTest::readPointAdvancesBetweenRecords() {
-    Device device;
     const QByteArray first = device.handle({'T', {}, {}}).reply;
     QCOMPARE(device.handle({'H', {}, {}}).line, u"memory read point now 0002"_s);
     const QByteArray second = device.handle({'T', {}, {}}).reply;
