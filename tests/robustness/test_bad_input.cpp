@@ -36,9 +36,11 @@ namespace {
 
 // Every ordered pair of byte values exactly once as neighbours (a de Bruijn sequence of order 2),
 // so each value comes after each value, including itself: 65537 bytes.
-QByteArray everyPair() {
+const QByteArray &stream() {
     constexpr int k = 256, n = 2;
-    QByteArray sequence;
+    static QByteArray sequence;
+    if (!sequence.isEmpty())
+        return sequence;
     int a[n + 1] = {};
     const std::function<void(int, int)> build = [&](int t, int p) {
         if (t > n) {
@@ -55,12 +57,8 @@ QByteArray everyPair() {
         }
     };
     build(1, 1);
-    return sequence + sequence.left(n - 1); // the cyclic sequence, opened up
-}
-
-const QByteArray &stream() {
-    static const QByteArray bytes = everyPair();
-    return bytes;
+    sequence += sequence.left(n - 1); // the cyclic sequence, opened up
+    return sequence;
 }
 
 // The stream as the batches of one row: the sizes repeat until the stream ends; 0 is the rest.

@@ -52,9 +52,8 @@ struct TextSum {
     quint64 hash = 0xcbf29ce484222325ull;
     qsizetype length = 0;
     void add(QStringView text) {
-        for (const QChar c : text) {
+        for (const QChar c : text)
             hash = (hash ^ c.unicode()) * 0x100000001b3ull;
-        }
         length += text.size();
     }
     void addRendering(const QByteArray &bytes) {
@@ -164,7 +163,6 @@ void FloodTest::floodWhileClicking() {
     QVERIFY(console.start());
     QVERIFY(console.port->portOpen());
     const ReceiveBox *box = console.receiveBox();
-    PtyPair &com1 = console.com1;
 
     int clicks = 0;
     const auto click = [&] { QVERIFY(console.click(kCommands[clicks++ % 6])); };
@@ -188,7 +186,7 @@ void FloodTest::floodWhileClicking() {
     const QString markerText = expectedText(kMarker);
     QElapsedTimer elapsed;
     elapsed.start();
-    FarEnd far(com1);
+    FarEnd far(console.com1);
     int clicksLeavingText = 0;
     for (int round = 0; round < kRounds; ++round) {
         far.go();
