@@ -150,7 +150,7 @@ void BadInputTest::throughPty() {
 
     // Each piece is on screen before the next is written, so the cuts reach the console as they
     // are; a piece is small enough for the line to hold while the console is not reading.
-    constexpr qsizetype largestWrite = 4 * 1024;
+    constexpr qsizetype largestWrite = 4 * qsizetype(1024);
     qsizetype shown = 0;
     for (const QByteArray &batch : cut(stream(), sizes)) {
         for (qsizetype at = 0; at < batch.size(); at += largestWrite) {
