@@ -324,8 +324,6 @@ void SimTest::ptyRoundTrip_data() {
     QTest::addColumn<QByteArray>("replies"); // a reply file; empty: the built-in replies
     QTest::newRow("sensor") << hex("1b2b4e") << hex("0230030d") << "sensor status asked"
                             << ""_ba;
-    QTest::newRow("relay") << hex("1b2b50330d") << hex("06") << "relay on for 3 s"
-                           << ""_ba;
     QTest::newRow("lcd")
         << hex(kLcd) << hex("06")
         << u"LCD 1: 영문(16자) | 2: 12345678901234567890 | 3: 한글(8자) | 4: 동해물과 백두산"_s
