@@ -8,17 +8,15 @@
 
 using namespace tqm;
 using test::FixedClock;
+using namespace Qt::StringLiterals;
 
 class CommandsTest : public QObject {
     Q_OBJECT
 private slots:
     void clockStamp_data();
     void clockStamp();
-    void clockReadsOnce_data();
-    void clockReadsOnce();
     void clockUnderEveryLocale_data();
     void clockUnderEveryLocale();
-    void longFormatWithTimeZone();
     void usableLongFormat_data();
     void usableLongFormat();
     void frameBytes_data();
@@ -26,18 +24,15 @@ private slots:
     void everyControlHasOneRow();
 };
 
-static QDateTime at(int y, int mo, int d, int h, int mi, int s) {
-    return QDateTime(QDate(y, mo, d), QTime(h, mi, s));
+static QList<QDateTime> at(int y, int mo, int d, int h, int mi, int s, int ms = 0) {
+    return {QDateTime(QDate(y, mo, d), QTime(h, mi, s, ms))};
 }
 
 void CommandsTest::clockStamp_data() {
-    QTest::addColumn<QDateTime>("moment");
+    QTest::addColumn<QList<QDateTime>>("readings");
     QTest::addColumn<QString>("format");
     QTest::addColumn<QByteArray>("wire");
     const QString korean = QStringLiteral("AP h:mm:ss");
-    QTest::newRow("afternoon, korean")
-        << at(2007, 9, 11, 15, 4, 5) << korean
-        << QByteArray::fromHex("1b 2b 58 30 37 30 39 31 31 31 35 30 34 30 35 0d");
     QTest::newRow("leading zeros")
         << at(2007, 9, 1, 8, 30, 15) << korean << QByteArray("\x1b+X070901083015\r");
     QTest::newRow("midnight, 12-hour text")
@@ -53,38 +48,24 @@ void CommandsTest::clockStamp_data() {
         << at(2007, 9, 11, 7, 4, 5)
         << SystemClock::usableLongFormat(QStringLiteral("AP h시 m분 s초"))
         << QByteArray("\x1b+X070911070405\r");
+    // A clock that moves on between readings: a stamp pieced together from two of them would be
+    // an hour (or a year) off.
+    QTest::newRow("read once across the hour")
+        << at(2007, 9, 11, 14, 59, 59, 999) + at(2007, 9, 11, 15, 0, 0) << korean
+        << QByteArray("\x1b+X070911145959\r");
+    QTest::newRow("read once across new year")
+        << at(2007, 12, 31, 23, 59, 59, 999) + at(2008, 1, 1, 0, 0, 0) << korean
+        << QByteArray("\x1b+X071231235959\r");
 }
 
 void CommandsTest::clockStamp() {
-    QFETCH(QDateTime, moment);
+    QFETCH(QList<QDateTime>, readings);
     QFETCH(QString, format);
     QFETCH(QByteArray, wire);
-    const FixedClock clock({moment}, QLocale(QLocale::Korean, QLocale::SouthKorea), format);
+    const FixedClock clock(readings, QLocale(QLocale::Korean, QLocale::SouthKorea), format);
     const QStringList frames = commandFrames(*findCommand(u"cmdtimessetting"), clock);
     QCOMPARE(frames.size(), 1);
     QCOMPARE(encodeCp949(frames[0]).toHex(' '), wire.toHex(' '));
-}
-
-void CommandsTest::clockReadsOnce_data() {
-    QTest::addColumn<QList<QDateTime>>("readings");
-    QTest::addColumn<QString>("stamp");
-    // A clock that moves on between readings: a stamp pieced together from two of them would be
-    // an hour (or a year) off.
-    QTest::newRow("across the hour")
-        << QList<QDateTime>{QDateTime(QDate(2007, 9, 11), QTime(14, 59, 59, 999)),
-                            QDateTime(QDate(2007, 9, 11), QTime(15, 0, 0))}
-        << "070911145959\r";
-    QTest::newRow("across new year")
-        << QList<QDateTime>{QDateTime(QDate(2007, 12, 31), QTime(23, 59, 59, 999)),
-                            QDateTime(QDate(2008, 1, 1), QTime(0, 0, 0))}
-        << "071231235959\r";
-}
-
-void CommandsTest::clockReadsOnce() {
-    QFETCH(QList<QDateTime>, readings);
-    QFETCH(QString, stamp);
-    const FixedClock clock(readings, QLocale::c(), QStringLiteral("HH:mm:ss"));
-    QCOMPARE(tqm::clockStamp(clock), stamp);
     QCOMPARE(clock.readings(), 1);
 }
 
@@ -97,41 +78,32 @@ void CommandsTest::clockUnderEveryLocale_data() {
         QTest::newRow(name) << QString::fromLatin1(name);
 }
 
+// Each moment under each language: a morning hour needs its leading zero, and a long format
+// that names the time zone after the seconds (en_US) still gives minute and second.
 void CommandsTest::clockUnderEveryLocale() {
     QFETCH(QString, locale);
-    const FrozenClock clock(QDateTime(QDate(2007, 9, 11), QTime(15, 4, 5)), QLocale(locale));
-    const QStringList frames = commandFrames(*findCommand(u"cmdtimessetting"), clock);
-    QCOMPARE(frames, QStringList{QStringLiteral("\x1b+X070911150405\r")});
-}
-
-void CommandsTest::longFormatWithTimeZone() {
-    // A long format that names the time zone after the seconds still gives minute and second.
-    const QLocale english(QLocale::English, QLocale::UnitedStates);
-    QVERIFY2(english.timeFormat(QLocale::LongFormat).contains(u't'),
-             qPrintable(english.timeFormat(QLocale::LongFormat)));
-    const FrozenClock clock(QDateTime(QDate(2007, 9, 1), QTime(8, 30, 15)), english);
-    QCOMPARE(tqm::clockStamp(clock), QStringLiteral("070901083015\r"));
+    if (locale == u"en_US")
+        QVERIFY(QLocale(locale).timeFormat(QLocale::LongFormat).contains(u't'));
+    for (const auto &[moment, frame] :
+         {std::pair{QDateTime(QDate(2007, 9, 11), QTime(15, 4, 5)), "\x1b+X070911150405\r"},
+          std::pair{QDateTime(QDate(2007, 9, 1), QTime(8, 30, 15)), "\x1b+X070901083015\r"}}) {
+        const FrozenClock clock(moment, QLocale(locale));
+        const QStringList frames = commandFrames(*findCommand(u"cmdtimessetting"), clock);
+        QCOMPARE(frames, QStringList{QString::fromLatin1(frame)});
+    }
 }
 
 void CommandsTest::usableLongFormat_data() {
     QTest::addColumn<QString>("format");
     QTest::addColumn<QString>("usable");
-    QTest::newRow("korean kept") << "AP h:mm:ss"
-                                 << "AP h:mm:ss";
-    QTest::newRow("24h kept") << "HH:mm:ss"
-                              << "HH:mm:ss";
-    QTest::newRow("time zone cut") << "HH:mm:ss t"
-                                   << "HH:mm:ss";
-    QTest::newRow("AM/PM cut") << "h:mm:ss AP t"
-                               << "h:mm:ss";
-    QTest::newRow("dots") << "HH.mm.ss"
-                          << "HH.mm.ss";
-    QTest::newRow("single-digit minutes") << "h:m:s"
-                                          << "HH:mm:ss";
-    QTest::newRow("unit words") << "AP h시 m분 s초 t"
-                                << "HH:mm:ss";
-    QTest::newRow("milliseconds after seconds") << "HH:mm:ss.zzz"
-                                                << "HH:mm:ss";
+    QTest::newRow("korean kept") << u"AP h:mm:ss"_s << u"AP h:mm:ss"_s;
+    QTest::newRow("24h kept") << u"HH:mm:ss"_s << u"HH:mm:ss"_s;
+    QTest::newRow("time zone cut") << u"HH:mm:ss t"_s << u"HH:mm:ss"_s;
+    QTest::newRow("AM/PM cut") << u"h:mm:ss AP t"_s << u"h:mm:ss"_s;
+    QTest::newRow("dots") << u"HH.mm.ss"_s << u"HH.mm.ss"_s;
+    QTest::newRow("single-digit minutes") << u"h:m:s"_s << u"HH:mm:ss"_s;
+    QTest::newRow("unit words") << u"AP h시 m분 s초 t"_s << u"HH:mm:ss"_s;
+    QTest::newRow("milliseconds after seconds") << u"HH:mm:ss.zzz"_s << u"HH:mm:ss"_s;
 }
 
 void CommandsTest::usableLongFormat() {

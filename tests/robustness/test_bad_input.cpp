@@ -36,9 +36,11 @@ namespace {
 
 // Every ordered pair of byte values exactly once as neighbours (a de Bruijn sequence of order 2),
 // so each value comes after each value, including itself: 65537 bytes.
-QByteArray everyPair() {
+const QByteArray &stream() {
     constexpr int k = 256, n = 2;
-    QByteArray sequence;
+    static QByteArray sequence;
+    if (!sequence.isEmpty())
+        return sequence;
     int a[n + 1] = {};
     const std::function<void(int, int)> build = [&](int t, int p) {
         if (t > n) {
@@ -55,12 +57,8 @@ QByteArray everyPair() {
         }
     };
     build(1, 1);
-    return sequence + sequence.left(n - 1); // the cyclic sequence, opened up
-}
-
-const QByteArray &stream() {
-    static const QByteArray bytes = everyPair();
-    return bytes;
+    sequence += sequence.left(n - 1); // the cyclic sequence, opened up
+    return sequence;
 }
 
 // The stream as the batches of one row: the sizes repeat until the stream ends; 0 is the rest.
@@ -152,7 +150,7 @@ void BadInputTest::throughPty() {
 
     // Each piece is on screen before the next is written, so the cuts reach the console as they
     // are; a piece is small enough for the line to hold while the console is not reading.
-    constexpr qsizetype largestWrite = 4 * 1024;
+    constexpr qsizetype largestWrite = 4 * qsizetype(1024);
     qsizetype shown = 0;
     for (const QByteArray &batch : cut(stream(), sizes)) {
         for (qsizetype at = 0; at < batch.size(); at += largestWrite) {

@@ -2,6 +2,7 @@
 // the console survives, stays responsive, shows every byte that came after the last click, and
 // holds memory in proportion to what the box shows, not to what the line has carried.
 #include "app/receive_box.h"
+#include "tests/robustness/noise.h"
 #include "tests/support/expected_rendering.h"
 #include "tests/support/message_catcher.h"
 #include "tests/support/pty_console.h"
@@ -46,33 +47,13 @@ const QByteArray kMarker("\x02"
 const char *const kCommands[] = {"cmd_version",     "cmd_ext_sensor", "cmdread",
                                  "cmd_Lcd_Display", "cmdreadinc",     "Option1"};
 
-// Every byte value, in no pattern the console could take a shortcut on.
-class Noise {
-public:
-    QByteArray next(qsizetype size) {
-        QByteArray bytes(size, Qt::Uninitialized);
-        for (qsizetype i = 0; i < size; i += 8) {
-            state_ ^= state_ << 13;
-            state_ ^= state_ >> 7;
-            state_ ^= state_ << 17;
-            for (int j = 0; j < 8 && i + j < size; ++j)
-                bytes[i + j] = char(state_ >> (8 * j));
-        }
-        return bytes;
-    }
-
-private:
-    quint64 state_ = 0x9E3779B97F4A7C15ull;
-};
-
 // FNV-1a over UTF-16 code units, the same for the box and for the test's own rendering.
 struct TextSum {
     quint64 hash = 0xcbf29ce484222325ull;
     qsizetype length = 0;
     void add(QStringView text) {
-        for (const QChar c : text) {
+        for (const QChar c : text)
             hash = (hash ^ c.unicode()) * 0x100000001b3ull;
-        }
         length += text.size();
     }
     void addRendering(const QByteArray &bytes) {
@@ -182,7 +163,6 @@ void FloodTest::floodWhileClicking() {
     QVERIFY(console.start());
     QVERIFY(console.port->portOpen());
     const ReceiveBox *box = console.receiveBox();
-    PtyPair &com1 = console.com1;
 
     int clicks = 0;
     const auto click = [&] { QVERIFY(console.click(kCommands[clicks++ % 6])); };
@@ -206,7 +186,7 @@ void FloodTest::floodWhileClicking() {
     const QString markerText = expectedText(kMarker);
     QElapsedTimer elapsed;
     elapsed.start();
-    FarEnd far(com1);
+    FarEnd far(console.com1);
     int clicksLeavingText = 0;
     for (int round = 0; round < kRounds; ++round) {
         far.go();

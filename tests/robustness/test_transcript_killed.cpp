@@ -1,5 +1,6 @@
 // The real console, started as a program with --transcript, killed with SIGKILL while the device
 // floods it: what reached the transcript file must still read line by line.
+#include "tests/robustness/noise.h"
 #include "tests/support/expected_rendering.h"
 #include "tests/support/pty_pair.h"
 
@@ -24,20 +25,6 @@ constexpr qsizetype MiB = qsizetype(1) << 20;
 constexpr qsizetype kBlock = 64 * qsizetype(1024);
 constexpr qsizetype kMaxFlood = 16 * MiB; // far more than it takes to pass kKillAt
 constexpr qint64 kKillAt = 4 * MiB;       // transcript size at which the console dies
-
-// Every byte value, in no pattern the writer could take a shortcut on.
-QByteArray noise(qsizetype size) {
-    QByteArray bytes(size, Qt::Uninitialized);
-    quint64 state = 0x9E3779B97F4A7C15ull;
-    for (qsizetype i = 0; i < size; i += 8) {
-        state ^= state << 13;
-        state ^= state >> 7;
-        state ^= state << 17;
-        for (int j = 0; j < 8 && i + j < size; ++j)
-            bytes[i + j] = char(state >> (8 * j));
-    }
-    return bytes;
-}
 
 QByteArray fileText(const QString &path) {
     QFile file(path);
@@ -70,7 +57,7 @@ void TranscriptKilledTest::killedMidFlood() {
     QVERIFY(console.waitForStarted(30000));
     QTRY_VERIFY_WITH_TIMEOUT(fileText(path).contains("\topened 9600,n,8,1\n"), 30000);
 
-    const QByteArray flood = noise(kMaxFlood);
+    const QByteArray flood = Noise().next(kMaxFlood);
     qsizetype sent = 0;
     while (sent < flood.size() && QFileInfo(path).size() < kKillAt) {
         far.write(flood.mid(sent, kBlock));

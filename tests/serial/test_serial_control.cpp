@@ -16,11 +16,8 @@ private slots:
     void settingsRejected_data();
     void settingsRejected();
     void valuesSurviveReopen();
-    void linesReappliedOnOpen();
-    void commPortFixedWhileOpen();
-    void closedPortRefusesOutputAndInput();
-    void receiveEventNeedsThreshold();
-    void inputLenBoundsRead();
+    void openAndClosedPortRules();
+    void receiveEventAndReadLength();
     void lostLinkClosesAndReopens();
     void cp949_data();
     void cp949();
@@ -72,19 +69,31 @@ void SerialControlTest::settingsRejected() {
     QCOMPARE(port.settings(), QStringLiteral("9600,n,8,1")); // a rejected string changes nothing
 }
 
+// Catches a value lost on reopening, and modem lines set while closed but not applied on open.
 void SerialControlTest::valuesSurviveReopen() {
     FakeSerialControl port;
+    port.setDTREnable(true); // closed: remembered only
+    port.setRTSEnable(false);
+    QCOMPARE(port.lineDtr, false);
+    port.lineRts = true; // as an OS would raise it on open
     port.setCommPort(3);
     port.setSettings(QStringLiteral("9600,n,8,1"));
     port.setRThreshold(1);
     port.setInputMode(1);
     port.setPortOpen(true);
+    QCOMPARE(port.lineDtr, true);
+    QCOMPARE(port.lineRts, false);
     port.setInputLen(0);
     port.setDTREnable(false);
+    QCOMPARE(port.lineDtr, false);
     port.setRTSEnable(true);
     port.setPortOpen(false);
     port.setCommPort(5);
+    port.lineDtr = true;
+    port.lineRts = false;
     port.setPortOpen(true);
+    QCOMPARE(port.lineDtr, false);
+    QCOMPARE(port.lineRts, true);
     QCOMPARE(port.commPort(), 5);
     QCOMPARE(port.settings(), QStringLiteral("9600,n,8,1"));
     QCOMPARE(port.rThreshold(), 1);
@@ -95,21 +104,11 @@ void SerialControlTest::valuesSurviveReopen() {
     QCOMPARE(port.deviceLog, QStringList({"open 3", "close", "open 5"}));
 }
 
-void SerialControlTest::linesReappliedOnOpen() {
+void SerialControlTest::openAndClosedPortRules() {
     FakeSerialControl port;
-    port.setDTREnable(true); // closed: remembered only
-    port.setRTSEnable(false);
-    QCOMPARE(port.lineDtr, false);
-    port.lineRts = true; // as an OS would raise it on open
-    port.setPortOpen(true);
-    QCOMPARE(port.lineDtr, true);
-    QCOMPARE(port.lineRts, false);
-    port.setDTREnable(false);
-    QCOMPARE(port.lineDtr, false);
-}
-
-void SerialControlTest::commPortFixedWhileOpen() {
-    FakeSerialControl port;
+    QVERIFY_THROWS_EXCEPTION(Failure, port.output(QStringLiteral("\x1b+R")));
+    QVERIFY_THROWS_EXCEPTION(Failure, port.input());
+    QVERIFY(port.handOvers.isEmpty());
     port.setCommPort(2);
     port.setPortOpen(true);
     QVERIFY_THROWS_EXCEPTION(Failure, port.setCommPort(4));
@@ -127,14 +126,7 @@ void SerialControlTest::commPortFixedWhileOpen() {
     QVERIFY_THROWS_EXCEPTION(Failure, port.setCommPort(17));
 }
 
-void SerialControlTest::closedPortRefusesOutputAndInput() {
-    FakeSerialControl port;
-    QVERIFY_THROWS_EXCEPTION(Failure, port.output(QStringLiteral("\x1b+R")));
-    QVERIFY_THROWS_EXCEPTION(Failure, port.input());
-    QVERIFY(port.handOvers.isEmpty());
-}
-
-void SerialControlTest::receiveEventNeedsThreshold() {
+void SerialControlTest::receiveEventAndReadLength() {
     FakeSerialControl port;
     port.setPortOpen(true);
     QSignalSpy events(&port, &SerialControl::OnComm);
@@ -147,11 +139,6 @@ void SerialControlTest::receiveEventNeedsThreshold() {
     QCOMPARE(port.input(), QByteArray("xy"));
     port.raise(1008);
     QCOMPARE(port.commEvent(), 1008);
-}
-
-void SerialControlTest::inputLenBoundsRead() {
-    FakeSerialControl port;
-    port.setPortOpen(true);
     port.deliver("abcdef");
     port.setInputLen(4);
     QCOMPARE(port.input(), QByteArray("abcd"));

@@ -34,10 +34,6 @@ PtyPair::PtyPair() {
     }
 }
 
-PtyPair::~PtyPair() {
-    close();
-}
-
 void PtyPair::close() {
     if (master_ >= 0)
         ::close(master_);
@@ -92,8 +88,6 @@ QByteArray PtyPair::drain(int quietMs) {
         got.append(buf, n);
     }
 }
-
-PortsDir::PortsDir() = default;
 
 void PortsDir::link(int com, const QString &device) {
     unlink(com);

@@ -11,7 +11,7 @@ namespace tqm::test {
 class PtyPair {
 public:
     PtyPair();
-    ~PtyPair();
+    ~PtyPair() { close(); }
     PtyPair(const PtyPair &) = delete;
     PtyPair &operator=(const PtyPair &) = delete;
 
@@ -36,7 +36,6 @@ private:
 // A ports directory of comN links, removed with the object.
 class PortsDir {
 public:
-    PortsDir();
     QString path() const { return dir_.path(); }
     void link(int com, const QString &device);
     void unlink(int com);
