@@ -5,6 +5,7 @@
 
 #include <QAccessible>
 #include <QApplication>
+#include <QClipboard>
 #include <QScrollBar>
 #include <QTest>
 #include <private/qguiapplication_p.h>
@@ -27,6 +28,15 @@ bool showWithColumns(ReceiveBox &box, int columns) {
     for (int width = 10; width < 1000 && box.columns() != columns; ++width)
         box.resize(width, 65);
     return box.columns() == columns;
+}
+
+// The reply on that grid, its first row at the top.
+bool showWithReply(ReceiveBox &box) {
+    if (!showWithColumns(box, 8))
+        return false;
+    box.setText(kReply);
+    box.verticalScrollBar()->setValue(0);
+    return true;
 }
 
 QAccessibleTextInterface *textOf(ReceiveBox &box) {
@@ -160,8 +170,7 @@ private slots:
         QFETCH(Look, look);
         QFETCH(int, offset);
         ReceiveBox box;
-        QVERIFY(showWithColumns(box, 8));
-        box.setText(kReply);
+        QVERIFY(showWithReply(box));
         QAccessibleTextInterface *text = textOf(box);
         QVERIFY(text);
         int start = -7, end = -7;
@@ -191,25 +200,27 @@ private slots:
         }
     }
 
-    // Catches a selection that assistive technology reports apart from what the mouse did.
+    // Catches a drag that selects or copies the wrong part, and a selection that assistive
+    // technology reports apart from what the mouse did.
     void selectionIsTheMouseSelection_data() {
         QTest::addColumn<int>("from");
         QTest::addColumn<int>("to");
         QTest::addColumn<int>("count");
         QTest::addColumn<int>("start");
         QTest::addColumn<int>("end");
-        QTest::newRow("forwards") << 5 << 7 << 1 << 5 << 7;
-        QTest::newRow("backwards") << 7 << 5 << 1 << 5 << 7;
-        QTest::newRow("across a wrap") << 3 << 12 << 1 << 3 << 12;
-        QTest::newRow("a click") << 4 << 4 << 0 << 0 << 0;
+        QTest::addColumn<QString>("copied");
+        QTest::newRow("forwards") << 5 << 7 << 1 << 5 << 7 << "AB";
+        QTest::newRow("backwards") << 7 << 5 << 1 << 5 << 7 << "AB";
+        QTest::newRow("across a wrap") << 3 << 12 << 1 << 3 << 12 << "X]AB[CR][";
+        QTest::newRow("across two wraps") << 1 << 19 << 1 << 1 << 19 << "STX]AB[CR][LF][ETX";
+        QTest::newRow("a click") << 4 << 4 << 0 << 0 << 0 << "";
     }
     void selectionIsTheMouseSelection() {
         QFETCH(int, from);
         QFETCH(int, to);
+        QGuiApplication::clipboard()->clear();
         ReceiveBox box;
-        QVERIFY(showWithColumns(box, 8));
-        box.setText(kReply);
-        box.verticalScrollBar()->setValue(0);
+        QVERIFY(showWithReply(box));
         const QPoint press = box.cellRect(from).topLeft() + QPoint(1, 5);
         const QPoint release = box.cellRect(to).topLeft() + QPoint(1, 5);
         QTest::mousePress(box.viewport(), Qt::LeftButton, {}, press);
@@ -224,6 +235,8 @@ private slots:
         QTEST(start, "start");
         QTEST(end, "end");
         QCOMPARE(text->cursorPosition(), to);
+        QTest::keyClick(&box, Qt::Key_C, Qt::ControlModifier);
+        QTEST(QGuiApplication::clipboard()->text(), "copied");
     }
 
     // Catches selecting through assistive technology that the box does not show or copy.
@@ -256,9 +269,7 @@ private slots:
     void charactersAreWhereTheScreenShowsThem() {
         QFETCH(int, offset);
         ReceiveBox box;
-        QVERIFY(showWithColumns(box, 8));
-        box.setText(kReply);
-        box.verticalScrollBar()->setValue(0);
+        QVERIFY(showWithReply(box));
         QVERIFY(box.mapToGlobal(QPoint(0, 0)) != QPoint(0, 0));
         QAccessibleTextInterface *text = textOf(box);
         const QRect onScreen(box.mapToGlobal(QPoint(0, 0)), box.size());
@@ -275,9 +286,7 @@ private slots:
 
     void noCharacterOutsideTheText() {
         ReceiveBox box;
-        QVERIFY(showWithColumns(box, 8));
-        box.setText(kReply);
-        box.verticalScrollBar()->setValue(0);
+        QVERIFY(showWithReply(box));
         QAccessibleTextInterface *text = textOf(box);
         QVERIFY(text->characterRect(20).isEmpty());
         QVERIFY(text->characterRect(-1).isEmpty());
@@ -342,22 +351,17 @@ private slots:
         QTest::addColumn<QString>("unannounced");
         QTest::addColumn<QString>("after");
         QTest::addColumn<QStringList>("expected");
-        QTest::newRow("emptied") << "[STX]AB[ETX]"
-                                 << ""
-                                 << "" << QStringList{"remove 0 [STX]AB[ETX]"};
+        const QString none("");
+        QTest::newRow("emptied") << "[STX]AB[ETX]" << none << none
+                                 << QStringList{"remove 0 [STX]AB[ETX]"};
         QTest::newRow("emptied within a frame")
-            << "[ACK]"
-            << "[NAK]"
-            << "" << QStringList{"insert 5 [NAK]", "remove 0 [ACK][NAK]"};
-        QTest::newRow("replaced") << "[ACK]"
-                                  << ""
-                                  << "x" << QStringList{"update 0 [ACK] -> x"};
-        QTest::newRow("filled") << ""
-                                << ""
-                                << "[ESC]" << QStringList{"insert 0 [ESC]"};
-        QTest::newRow("empty stays empty") << ""
-                                           << ""
-                                           << "" << QStringList{};
+            << "[ACK]" << QString("[NAK]") << none
+            << QStringList{"insert 5 [NAK]", "remove 0 [ACK][NAK]"};
+        QTest::newRow("replaced") << "[ACK]" << none << QString("x")
+                                  << QStringList{"update 0 [ACK] -> x"};
+        QTest::newRow("filled") << none << none << QString("[ESC]")
+                                << QStringList{"insert 0 [ESC]"};
+        QTest::newRow("empty stays empty") << none << none << none << QStringList{};
     }
     void setTextAnnouncesTheChange() {
         QFETCH(QString, before);
