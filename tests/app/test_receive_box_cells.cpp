@@ -33,15 +33,6 @@ QRegion cells(const ReceiveBox &box, qsizetype first, qsizetype last, int scale)
     return region;
 }
 
-// The first pixel drawn outside `allowed`, as "x,y", or "" when there is none.
-QString inkOutside(const QImage &image, const QRegion &allowed) {
-    for (int y = 0; y < image.height(); ++y)
-        for (int x = 0; x < image.width(); ++x)
-            if (image.pixel(x, y) != paper && !allowed.contains(QPoint(x, y)))
-                return QStringLiteral("%1,%2").arg(x).arg(y);
-    return {};
-}
-
 // The first pixel of `region` where the two images differ, as "x,y", or "" when there is none.
 QString changedWithin(const QImage &image, const QImage &reference, const QRegion &region) {
     for (const QRect &rect : region)
@@ -52,9 +43,11 @@ QString changedWithin(const QImage &image, const QImage &reference, const QRegio
     return {};
 }
 
-QString nameOf(int byte, const QString &rendering) {
-    return QStringLiteral("%1 %2 at ")
-        .arg(QString::number(byte, 16).toUpper().rightJustified(2, QLatin1Char('0')), rendering);
+// The first pixel drawn outside `allowed`.
+QString inkOutside(const QImage &image, const QRegion &allowed) {
+    QImage blank(image.size(), QImage::Format_RGB32);
+    blank.fill(paper);
+    return changedWithin(image, blank, QRegion(image.rect()) - allowed);
 }
 
 } // namespace
@@ -86,7 +79,7 @@ private slots:
             const QImage between = drawn(box, ' ' + rendering + ' ', scale);
             const QString outside = inkOutside(between, cells(box, 1, 1 + length, scale));
             if (!outside.isEmpty())
-                alone << nameOf(byte, rendering) + outside;
+                alone << QString::asprintf("%02X ", byte) + rendering + " at " + outside;
 
             const QImage bracketed = drawn(box, '[' + rendering + '[', scale);
             const QImage brackets = drawn(box, '[' + QString(length, ' ') + '[', scale);
@@ -97,7 +90,7 @@ private slots:
             if (changed.isEmpty())
                 changed = inkOutside(bracketed, own + bracketCells);
             if (!changed.isEmpty())
-                beside << nameOf(byte, rendering) + changed;
+                beside << QString::asprintf("%02X ", byte) + rendering + " at " + changed;
         }
         QVERIFY2(alone.isEmpty(), qPrintable("ink beside " + alone.join(QStringLiteral("; "))));
         QVERIFY2(beside.isEmpty(),
