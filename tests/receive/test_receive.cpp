@@ -5,7 +5,6 @@
 #include "tests/support/expected_rendering.h"
 
 #include <QFile>
-#include <QSet>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -34,7 +33,6 @@ private slots:
     }
 
     void highBytesDistinctAndVisible() {
-        QSet<QChar> seen;
         for (int b = 0x80; b <= 0xff; ++b) {
             const QString r = byteRenderings()[b];
             QCOMPARE(r.size(), 1);
@@ -42,9 +40,7 @@ private slots:
             QVERIFY2(ch.isPrint() && !ch.isSpace() && ch.category() != QChar::Other_Format,
                      qPrintable(QString::number(b, 16)));
             QVERIFY(ch.unicode() >= 0x80); // never mistaken for a byte below 0x80
-            QVERIFY(!seen.contains(ch));
-            seen.insert(ch);
-            QCOMPARE(highByteOf(ch), b);
+            QCOMPARE(highByteOf(ch), b);   // and so no two bytes look alike
         }
         QCOMPARE(highByteOf(QChar(u'A')), -1);
     }
