@@ -1,11 +1,14 @@
 // Tests of the receive box as a widget: the text it is given and the signal for each batch,
-// following the newest line, scrolling back, selecting with the mouse and keys and copying,
-// read-only keys, painting a flood, and what assistive technology reads.
+// following the newest line, scrolling back, read-only keys, painting a flood, and each byte's
+// rendering within its cells. Selecting and copying are tested with the mouse where assistive
+// technology reads the selection, and with the keys and the menu in the window.
 #include "app/receive_box.h"
+#include "tests/support/expected_rendering.h"
 
-#include <QAccessible>
 #include <QApplication>
 #include <QClipboard>
+#include <QImage>
+#include <QRegion>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
@@ -21,8 +24,43 @@ bool shown(ReceiveBox &box) {
     return QTest::qWaitForWindowExposed(&box);
 }
 
-QString clipboardText() {
-    return QGuiApplication::clipboard()->text();
+const QRgb paper = qRgb(255, 255, 255);
+
+// The box's text area holding `text`, drawn at `scale` device pixels per pixel.
+QImage drawn(ReceiveBox &box, const QString &text, int scale) {
+    box.setText(text);
+    QImage image(box.viewport()->size() * scale, QImage::Format_RGB32);
+    image.setDevicePixelRatio(scale);
+    image.fill(paper);
+    box.viewport()->render(&image);
+    return image;
+}
+
+// The device pixels of the cells [first, last).
+QRegion cells(const ReceiveBox &box, qsizetype first, qsizetype last, int scale) {
+    QRegion region;
+    for (qsizetype i = first; i < last; ++i) {
+        const QRect cell = box.cellRect(i);
+        region += QRect(cell.topLeft() * scale, cell.size() * scale);
+    }
+    return region;
+}
+
+// The first pixel of `region` where the two images differ, as "x,y", or "" when there is none.
+QString changedWithin(const QImage &image, const QImage &reference, const QRegion &region) {
+    for (const QRect &rect : region)
+        for (int y = rect.top(); y <= rect.bottom(); ++y)
+            for (int x = rect.left(); x <= rect.right(); ++x)
+                if (image.pixel(x, y) != reference.pixel(x, y))
+                    return QStringLiteral("%1,%2").arg(x).arg(y);
+    return {};
+}
+
+// The first pixel drawn outside `allowed`.
+QString inkOutside(const QImage &image, const QRegion &allowed) {
+    QImage blank(image.size(), QImage::Format_RGB32);
+    blank.fill(paper);
+    return changedWithin(image, blank, QRegion(image.rect()) - allowed);
 }
 
 } // namespace
@@ -30,8 +68,6 @@ QString clipboardText() {
 class ReceiveBoxTest : public QObject {
     Q_OBJECT
 private slots:
-    void init() { QGuiApplication::clipboard()->clear(); }
-
     // The text each batch leaves is the model's, tested there; the box adds the change signal:
     // one per batch that brings text, none for an empty one.
     void appendSignalsEachBatch() {
@@ -102,46 +138,6 @@ private slots:
         QTRY_COMPARE(bar->value(), 106);
     }
 
-    void selectAllCopiesTextWithoutBreaks() {
-        ReceiveBox box;
-        QVERIFY(shown(box));
-        box.setText(QString("[STX]0123456789[CR][LF]").repeated(1000));
-        QTest::keyClick(&box, Qt::Key_A, Qt::ControlModifier);
-        QTest::keyClick(&box, Qt::Key_C, Qt::ControlModifier);
-        QCOMPARE(clipboardText(), QString("[STX]0123456789[CR][LF]").repeated(1000));
-    }
-
-    void dragCopiesThatPart_data() {
-        QTest::addColumn<qsizetype>("from");
-        QTest::addColumn<qsizetype>("to");
-        QTest::addColumn<QString>("expected");
-        QTest::newRow("within a line") << qsizetype(3) << qsizetype(8) << "34567";
-        QTest::newRow("backwards") << qsizetype(8) << qsizetype(3) << "34567";
-        QTest::newRow("across wrapped lines")
-            << qsizetype(5) << qsizetype(305) << QString("5678901234").repeated(30);
-        QTest::newRow("a click selects nothing") << qsizetype(4) << qsizetype(4) << "";
-    }
-    void dragCopiesThatPart() {
-        QFETCH(qsizetype, from);
-        QFETCH(qsizetype, to);
-        ReceiveBox box;
-        QVERIFY(shown(box));
-        box.setText(QString("0123456789").repeated(100));
-        box.verticalScrollBar()->setValue(0);
-        QVERIFY(box.columns() < 300); // the long drag crosses lines...
-        QVERIFY(box.viewport()->rect().contains(box.cellRect(305))); // ...all on screen
-        // Just right of the boundary in front of each character.
-        const QPoint press = box.cellRect(from).topLeft() + QPoint(1, 5);
-        const QPoint release = box.cellRect(to).topLeft() + QPoint(1, 5);
-        QTest::mousePress(box.viewport(), Qt::LeftButton, {}, press);
-        QMouseEvent move(QEvent::MouseMove, release, box.viewport()->mapToGlobal(release),
-                         Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(box.viewport(), &move);
-        QTest::mouseRelease(box.viewport(), Qt::LeftButton, {}, release);
-        QTest::keyClick(&box, Qt::Key_C, Qt::ControlModifier);
-        QTEST(clipboardText(), "expected");
-    }
-
     void keysDoNotEdit_data() {
         QTest::addColumn<Qt::Key>("key");
         QTest::addColumn<Qt::KeyboardModifiers>("modifiers");
@@ -185,13 +181,45 @@ private slots:
         QVERIFY(highlightedPixels() > 5000); // four lines' worth of background
     }
 
-    void assistiveTechnologyReadsText() {
+    void everyRenderingStaysInItsCells_data() {
+        QTest::addColumn<int>("scale");
+        QTest::newRow("scale 1") << 1;
+        QTest::newRow("scale 2") << 2;
+    }
+    // Every byte's rendering stays inside its own cells: a glyph that spilled over would hide part
+    // of the next character. A wider glyph from another font, or a fitted glyph that leaves the
+    // painter scaled for the next character, shows as ink beside it or as a changed bracket.
+    void everyRenderingStaysInItsCells() {
+        QFETCH(int, scale);
         ReceiveBox box;
-        box.setText("[STX]AB[ETX]");
-        QAccessibleInterface *face = QAccessible::queryAccessibleInterface(&box);
-        QVERIFY(face);
-        QCOMPARE(face->text(QAccessible::Value), QString("[STX]AB[ETX]"));
-        QVERIFY(face->state().readOnly);
+        QPalette colours = box.palette();
+        colours.setColor(QPalette::Base, paper);
+        colours.setColor(QPalette::Text, Qt::black);
+        box.setPalette(colours);
+        QVERIFY(shown(box));
+        QStringList alone, beside;
+        for (int byte = 0; byte < 256; ++byte) {
+            const QString rendering = tqm::test::expectedRenderings()[byte];
+            const qsizetype length = rendering.size();
+            const QImage between = drawn(box, ' ' + rendering + ' ', scale);
+            const QString outside = inkOutside(between, cells(box, 1, 1 + length, scale));
+            if (!outside.isEmpty())
+                alone << QString::asprintf("%02X ", byte) + rendering + " at " + outside;
+
+            const QImage bracketed = drawn(box, '[' + rendering + '[', scale);
+            const QImage brackets = drawn(box, '[' + QString(length, ' ') + '[', scale);
+            const QRegion own = cells(box, 1, 1 + length, scale);
+            const QRegion bracketCells =
+                cells(box, 0, 1, scale) + cells(box, 1 + length, 2 + length, scale) - own;
+            QString changed = changedWithin(bracketed, brackets, bracketCells);
+            if (changed.isEmpty())
+                changed = inkOutside(bracketed, own + bracketCells);
+            if (!changed.isEmpty())
+                beside << QString::asprintf("%02X ", byte) + rendering + " at " + changed;
+        }
+        QVERIFY2(alone.isEmpty(), qPrintable("ink beside " + alone.join(QStringLiteral("; "))));
+        QVERIFY2(beside.isEmpty(),
+                 qPrintable("bracket changed by " + beside.join(QStringLiteral("; "))));
     }
 };
 

@@ -8,14 +8,13 @@
 
 namespace tqm::test {
 
-// 0x00..0x1F by name, then 0x7F.
+// 0x00..0x1F by name; 0x7F is "[DEL]".
 inline constexpr const char *kExpectedControl[32] = {
     "[NUL]", "[SOH]", "[STX]", "[ETX]", "[EOT]", "[ENQ]", "[ACK]", "[BEL]",
     "[BS]",  "[HT]",  "[LF]",  "[VT]",  "[FF]",  "[CR]",  "[SO]",  "[SI]",
     "[DLE]", "[DC1]", "[DC2]", "[DC3]", "[DC4]", "[NAK]", "[SYN]", "[ETB]",
     "[CAN]", "[EM]",  "[SUB]", "[ESC]", "[FS]",  "[GS]",  "[RS]",  "[US]",
 };
-inline constexpr const char *kExpectedDelete = "[DEL]";
 
 // 0x80..0xFF as UTF-16 code units: the Windows-1252 character, and U+0100 + (byte - 0x80) for
 // the seven that code page leaves empty or invisible (81, 8D, 8F, 90, 9D, A0, AD).
@@ -45,7 +44,7 @@ inline const std::array<QString, 256> &expectedRenderings() {
         for (int b = 0; b < 256; ++b)
             t[b] = b < 0x20    ? QString::fromLatin1(kExpectedControl[b])
                    : b < 0x7F  ? QString(QChar(b))
-                   : b == 0x7F ? QString::fromLatin1(kExpectedDelete)
+                   : b == 0x7F ? QStringLiteral("[DEL]")
                                : QString(QChar(kExpectedHigh[b - 0x80]));
         return t;
     }();
