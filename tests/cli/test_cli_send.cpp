@@ -7,7 +7,6 @@
 #include "tests/support/pty_pair.h"
 
 #include <QFile>
-#include <QSignalSpy>
 #include <QTest>
 
 #include <fcntl.h>
@@ -77,9 +76,8 @@ struct Simulated {
 
     bool open() { return device.open(); }
     CliResult run(const QStringList &args) {
-        return cli.runLooping(
-            QStringList{args.first(), QStringLiteral("--device"), device.slavePath()} +
-            args.mid(1));
+        return cli.run(QStringList{args.first(), QStringLiteral("--device"), device.slavePath()} +
+                       args.mid(1));
     }
 };
 
@@ -548,8 +546,8 @@ void CliSendTest::permissionDenied() {
     if (::geteuid() != 0)
         QVERIFY(::chmod(device.constData(), 0000) == 0);
     Cli cli;
-    const CliResult r = cli.runAs({QStringLiteral(TQM_AS_USER), QStringLiteral("nobody")},
-                                  {"send", "--device", far.slavePath(), "version"});
+    const CliResult r = cli.run({"nobody", TQM_CLI, "send", "--device", far.slavePath(), "version"},
+                                {}, QStringLiteral(TQM_AS_USER));
     QCOMPARE(r.status, 3);
     QCOMPARE(r.err, QStringLiteral("tqm810: %1: Permission denied - this user may not open "
                                    "the device; add the user to the dialout group (sudo adduser "

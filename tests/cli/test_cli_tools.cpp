@@ -8,7 +8,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QSignalSpy>
 #include <QTest>
 #include <QXmlStreamReader>
 
@@ -189,8 +188,7 @@ void CliToolsTest::runPassing() {
                               "clock --at \"2007-09-11 15:04:05\"\n"
                               "wait 10\n"));
     const QString junit = cli.configDir() + "/unit.xml";
-    const CliResult r =
-        cli.runLooping({"run", "--device", sim.slavePath(), "--junit", junit, script});
+    const CliResult r = cli.run({"run", "--device", sim.slavePath(), "--junit", junit, script});
     QCOMPARE(r.err, QString());
     QCOMPARE(r.out,
              QStringLiteral("TAP version 13\n"
@@ -251,11 +249,13 @@ void CliToolsTest::runFailing() {
     QVERIFY(sim.open());
     Cli cli;
     const QString junit = cli.configDir() + "/unit.xml";
-    const CliResult r = cli.runLooping({"run", "--device", sim.slavePath(), "--junit", junit, "-"},
-                                       "send version\n"
-                                       "expect \"[STX]TQM-810 V9\\\\9[ETX]\"\n"
-                                       "send aux-on\n"
-                                       "expect [ACK]\n");
+    const CliResult r = cli.run({"run", "--device", sim.slavePath(), "--junit", junit, "-"}, [&] {
+        cli.process().write("send version\n"
+                            "expect \"[STX]TQM-810 V9\\\\9[ETX]\"\n"
+                            "send aux-on\n"
+                            "expect [ACK]\n");
+        cli.process().closeWriteChannel();
+    });
     QCOMPARE(r.out, QStringLiteral("TAP version 13\n"
                                    "1..4\n"
                                    "ok 1 - send version\n"
@@ -432,8 +432,8 @@ void CliToolsTest::runSeveralPorts() {
                               "send reset\nlcd PASS\n"));
     const QString junit = cli.configDir() + "/unit.xml";
     const QString transcript = cli.configDir() + "/unit.tsv";
-    const CliResult r = cli.runLooping({"run", "--com", QStringLiteral("1-%1").arg(far.size()),
-                                        "--junit", junit, "--transcript", transcript, script});
+    const CliResult r = cli.run({"run", "--com", QStringLiteral("1-%1").arg(far.size()), "--junit",
+                                 junit, "--transcript", transcript, script});
     QStringList points;
     for (const QString &line : r.out.split(u'\n', Qt::SkipEmptyParts))
         if (!line.startsWith(QLatin1String("  ")) || line.startsWith(QLatin1String("  message:")))
