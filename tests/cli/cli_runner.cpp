@@ -3,7 +3,6 @@
 
 #include <QDir>
 #include <QProcessEnvironment>
-#include <QSignalSpy>
 
 namespace tqm::test {
 
@@ -22,17 +21,14 @@ QString Cli::portsDir() const {
     return config_.path() + QStringLiteral("/tqm810-console/ports");
 }
 
-void Cli::start(const QStringList &args, const QString &program, const QStringList &prefix) {
-    const QString cli = QStringLiteral(TQM_CLI);
-    if (prefix.isEmpty())
-        process_.start(program.isEmpty() ? cli : program, args);
-    else
-        process_.start(prefix.first(), prefix.mid(1) + QStringList{cli} + args);
+void Cli::start(const QStringList &args, const QString &program) {
+    finished_.clear();
+    process_.start(program.isEmpty() ? QStringLiteral(TQM_CLI) : program, args);
 }
 
 CliResult Cli::finish() {
     CliResult result;
-    if (!process_.waitForFinished(60000)) {
+    if (finished_.isEmpty() && !finished_.wait(60000)) {
         process_.kill();
         process_.waitForFinished(5000);
     }
@@ -50,21 +46,6 @@ CliResult Cli::run(const QStringList &args, const std::function<void()> &meanwhi
         return {};
     if (meanwhile)
         meanwhile();
-    return finish();
-}
-
-CliResult Cli::runLooping(const QStringList &args, const QByteArray &input) {
-    start(args);
-    process_.write(input);
-    process_.closeWriteChannel();
-    QSignalSpy finished(&process_, &QProcess::finished);
-    if (!finished.wait(60000))
-        return {};
-    return finish();
-}
-
-CliResult Cli::runAs(const QStringList &prefix, const QStringList &args) {
-    start(args, QString(), prefix);
     return finish();
 }
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QProcess>
+#include <QSignalSpy>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -23,23 +24,20 @@ public:
     QString portsDir() const;
     QString configDir() const { return config_.path(); }
 
-    // Starts tqm810 with `args`, runs `meanwhile` (the far end's part), then waits for the end.
+    // Starts `program` (tqm810 by default) with `args`, runs `meanwhile` (the far end's part),
+    // then lets the event loop turn until it ends, so that a simulated device in this process
+    // can answer.
     CliResult run(const QStringList &args, const std::function<void()> &meanwhile = {},
                   const QString &program = QString());
-    // Starts tqm810 with `args` and `input` on its stdin, and lets the event loop turn until it
-    // ends, so that a simulated device in this process can answer.
-    CliResult runLooping(const QStringList &args, const QByteArray &input = {});
-    // Runs `program` (e.g. the privilege dropper) with tqm810's path after `prefix`.
-    CliResult runAs(const QStringList &prefix, const QStringList &args);
 
     QProcess &process() { return process_; }
-    void start(const QStringList &args, const QString &program = QString(),
-               const QStringList &prefix = {});
+    void start(const QStringList &args, const QString &program = QString());
     CliResult finish();
 
 private:
     QTemporaryDir config_;
     QProcess process_;
+    QSignalSpy finished_{&process_, &QProcess::finished};
 };
 
 } // namespace tqm::test

@@ -8,7 +8,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QSignalSpy>
 #include <QTest>
 #include <QXmlStreamReader>
 
@@ -24,9 +23,8 @@ private slots:
     void linksNoWidgetsOrGui();
     void commandList();
     void ports();
-    void monitorSeconds();
-    void monitorEndsOnSignal_data();
-    void monitorEndsOnSignal();
+    void monitorEnds_data();
+    void monitorEnds();
     void runPassing();
     void runFailing();
     void runBadLine_data();
@@ -35,7 +33,6 @@ private slots:
     void runSeveralPorts_data();
     void runSeveralPorts();
     void mapEdits();
-    void mapCreatesFolder();
     void devices();
 };
 
@@ -120,56 +117,39 @@ void CliToolsTest::ports() {
     QCOMPARE(one.drain(50), QByteArray()); // opened and closed, nothing sent
 }
 
-// Catches monitor output that differs from the rendering, or a monitor that does not stop.
-void CliToolsTest::monitorSeconds() {
+void CliToolsTest::monitorEnds_data() {
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<int>("signal");    // sent once it showed the bytes; 0: none
+    QTest::addColumn<QString>("shown"); // a pattern for all it printed
+    const QString shown = QStringLiteral("\\[STX\\]AB\\[ETX\\]\\[CR\\]\\n$");
+    QTest::newRow("--seconds") << QStringList{"--seconds", "1"} << 0 << "^" + shown;
+    QTest::newRow("SIGTERM") << QStringList() << int(SIGTERM) << "^" + shown;
+    QTest::newRow("SIGINT, timestamps")
+        << QStringList{"--timestamps"} << int(SIGINT)
+        << R"(^\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}[+-]\d\d:\d\d\t)" + shown;
+}
+
+// Catches monitor output that differs from the rendering (bytes waiting on the line before it
+// opens it included), a monitor that does not stop, or one interrupted that dies by the signal
+// (status lost) or drops what it showed.
+void CliToolsTest::monitorEnds() {
+    QFETCH(QStringList, options);
+    QFETCH(int, signal);
+    QFETCH(QString, shown);
     PtyPair far;
-    // Waiting on the line before monitor opens it: monitor shows it.
     far.write(QByteArray::fromHex("02414203 0d"));
     Cli cli;
-    const CliResult r = cli.run({"monitor", "--device", far.slavePath(), "--seconds", "1"});
-    QCOMPARE(r.out, QStringLiteral("[STX]AB[ETX][CR]\n"));
-    QCOMPARE(r.status, 0);
-}
-
-void CliToolsTest::monitorEndsOnSignal_data() {
-    QTest::addColumn<bool>("interrupt");
-    QTest::addColumn<bool>("timestamps");
-    QTest::newRow("SIGTERM") << false << false;
-    QTest::newRow("SIGINT, timestamps") << true << true;
-}
-
-// Catches an interrupted monitor that dies by the signal (status lost) or drops what it showed.
-void CliToolsTest::monitorEndsOnSignal() {
-    QFETCH(bool, interrupt);
-    QFETCH(bool, timestamps);
-    PtyPair far;
-    Cli cli;
-    QStringList args{"monitor", "--device", far.slavePath()};
-    if (timestamps)
-        args << "--timestamps";
-    cli.start(args);
-    QVERIFY(cli.process().waitForStarted(30000));
-    far.write(QByteArray::fromHex("06"));
+    cli.start(QStringList{"monitor", "--device", far.slavePath()} + options);
     QByteArray out;
-    while (!out.contains("[ACK]") && cli.process().waitForReadyRead(30000))
+    while (!out.contains("[CR]") && cli.process().waitForReadyRead(30000))
         out += cli.process().readAllStandardOutput();
-    QVERIFY2(out.contains("[ACK]"), out.constData());
-    if (interrupt)
-        ::kill(pid_t(cli.process().processId()), SIGINT);
-    else
-        cli.process().terminate();
+    QVERIFY2(out.contains("[CR]"), out.constData());
+    if (signal)
+        ::kill(pid_t(cli.process().processId()), signal);
     const CliResult r = cli.finish();
     QCOMPARE(r.status, 0);
     const QString all = QString::fromUtf8(out) + r.out;
-    if (timestamps)
-        QVERIFY2(QRegularExpression(
-                     QStringLiteral("^\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d\\.\\d{3}[+-]"
-                                    "\\d\\d:\\d\\d\\t\\[ACK\\]\\n$"))
-                     .match(all)
-                     .hasMatch(),
-                 qPrintable(all));
-    else
-        QCOMPARE(all, QStringLiteral("[ACK]\n"));
+    QVERIFY2(QRegularExpression(shown).match(all).hasMatch(), qPrintable(all));
 }
 
 // Catches a wrong TAP plan, a wrong test point, or JUnit that disagrees with TAP.
@@ -189,8 +169,7 @@ void CliToolsTest::runPassing() {
                               "clock --at \"2007-09-11 15:04:05\"\n"
                               "wait 10\n"));
     const QString junit = cli.configDir() + "/unit.xml";
-    const CliResult r =
-        cli.runLooping({"run", "--device", sim.slavePath(), "--junit", junit, script});
+    const CliResult r = cli.run({"run", "--device", sim.slavePath(), "--junit", junit, script});
     QCOMPARE(r.err, QString());
     QCOMPARE(r.out,
              QStringLiteral("TAP version 13\n"
@@ -251,11 +230,13 @@ void CliToolsTest::runFailing() {
     QVERIFY(sim.open());
     Cli cli;
     const QString junit = cli.configDir() + "/unit.xml";
-    const CliResult r = cli.runLooping({"run", "--device", sim.slavePath(), "--junit", junit, "-"},
-                                       "send version\n"
-                                       "expect \"[STX]TQM-810 V9\\\\9[ETX]\"\n"
-                                       "send aux-on\n"
-                                       "expect [ACK]\n");
+    const CliResult r = cli.run({"run", "--device", sim.slavePath(), "--junit", junit, "-"}, [&] {
+        cli.process().write("send version\n"
+                            "expect \"[STX]TQM-810 V9\\\\9[ETX]\"\n"
+                            "send aux-on\n"
+                            "expect [ACK]\n");
+        cli.process().closeWriteChannel();
+    });
     QCOMPARE(r.out, QStringLiteral("TAP version 13\n"
                                    "1..4\n"
                                    "ok 1 - send version\n"
@@ -432,8 +413,8 @@ void CliToolsTest::runSeveralPorts() {
                               "send reset\nlcd PASS\n"));
     const QString junit = cli.configDir() + "/unit.xml";
     const QString transcript = cli.configDir() + "/unit.tsv";
-    const CliResult r = cli.runLooping({"run", "--com", QStringLiteral("1-%1").arg(far.size()),
-                                        "--junit", junit, "--transcript", transcript, script});
+    const CliResult r = cli.run({"run", "--com", QStringLiteral("1-%1").arg(far.size()), "--junit",
+                                 junit, "--transcript", transcript, script});
     QStringList points;
     for (const QString &line : r.out.split(u'\n', Qt::SkipEmptyParts))
         if (!line.startsWith(QLatin1String("  ")) || line.startsWith(QLatin1String("  message:")))
@@ -466,17 +447,24 @@ void CliToolsTest::runSeveralPorts() {
     QCOMPARE(lines.filter(QRegularExpression(QStringLiteral("^# tqm810 "))).size(), 1);
 }
 
-// Catches a link set elsewhere than the ports folder, not listed, or not removed.
+// Catches a link set elsewhere than the ports folder, not listed, or not removed, or the ports
+// folder made silently, though it ends the fallback to the built-in ports.
 void CliToolsTest::mapEdits() {
     PtyPair far;
     Cli cli;
+    QVERIFY(QDir(cli.portsDir()).removeRecursively());
     CliResult r = cli.run({"map", "COM2", far.slavePath()});
     QCOMPARE(r.status, 0);
     QCOMPARE(r.out, QStringLiteral("COM2\t%1\tpresent\n").arg(far.slavePath()));
     QCOMPARE(QFile::symLinkTarget(cli.portsDir() + "/com2"), far.slavePath());
+    QVERIFY2(
+        r.err.startsWith(
+            QStringLiteral("tqm810: created %1: it is now the whole port map").arg(cli.portsDir())),
+        qPrintable(r.err));
     // The target need not exist yet.
     r = cli.run({"map", "com5", "/dev/serial/by-id/usb-not-plugged-in"});
     QCOMPARE(r.status, 0);
+    QCOMPARE(r.err, QString()); // the folder's making said once only
     r = cli.run({"map"});
     QCOMPARE(r.out, QStringLiteral("COM1\t-\tabsent\n"
                                    "COM2\t%1\tpresent\n"
@@ -495,21 +483,6 @@ void CliToolsTest::mapEdits() {
     QCOMPARE(r.status, 2);
     QVERIFY2(r.err.startsWith(QStringLiteral("tqm810: \"com9\" is not COM1 to COM8")),
              qPrintable(r.err));
-}
-
-// Catches the ports folder made silently, though it ends the fallback to the built-in ports.
-void CliToolsTest::mapCreatesFolder() {
-    PtyPair far;
-    Cli cli;
-    QVERIFY(QDir(cli.portsDir()).removeRecursively());
-    CliResult r = cli.run({"map", "com1", far.slavePath()});
-    QCOMPARE(r.status, 0);
-    QVERIFY2(
-        r.err.startsWith(
-            QStringLiteral("tqm810: created %1: it is now the whole port map").arg(cli.portsDir())),
-        qPrintable(r.err));
-    r = cli.run({"map", "com3", far.slavePath()});
-    QCOMPARE(r.err, QString()); // said once only
 }
 
 // Catches a device missed, a virtual terminal listed, or USB facts read from the wrong place.
@@ -531,12 +504,10 @@ void CliToolsTest::devices() {
     QVERIFY(writeFile(usb + "/product", "FT232R USB UART\n"));
     QVERIFY(QFile::link(sys + "/bus/usb-serial/drivers/ftdi_sio", usbTty + "/driver"));
     QVERIFY(QFile::link(sys + "/bus/platform/drivers/serial8250", uart + "/driver"));
-    QVERIFY(QFile::link(usbTty, sys + "/class/tty/ttyUSB0/device") ||
-            (QDir().mkpath(sys + "/class/tty/ttyUSB0") &&
-             QFile::link(usbTty, sys + "/class/tty/ttyUSB0/device")));
-    for (const char *name : {"ttyS4", "ttyS5"}) {
+    for (const auto &[name, device] :
+         {std::pair{"ttyUSB0", usbTty}, {"ttyS4", uart}, {"ttyS5", uart}}) {
         QVERIFY(QDir().mkpath(sys + "/class/tty/" + name));
-        QVERIFY(QFile::link(uart, sys + "/class/tty/" + name + "/device"));
+        QVERIFY(QFile::link(device, sys + "/class/tty/" + name + "/device"));
     }
     QVERIFY(writeFile(sys + "/class/tty/ttyS4/type", "4\n")); // a UART is there
     QVERIFY(writeFile(sys + "/class/tty/ttyS5/type", "0\n")); // an empty slot
