@@ -13,7 +13,7 @@ int main(int argc, char *argv[]) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     if (argc < 2) {
-        fprintf(stderr, "usage: %s OUT.png [--sensor | --receive-box]\n", argv[0]);
+        fprintf(stderr, "usage: %s OUT.png [--receive-box]\n", argv[0]);
         return 2;
     }
     if (QFontDatabase::families(QFontDatabase::Korean).isEmpty()) {
@@ -22,10 +22,6 @@ int main(int argc, char *argv[]) {
     }
     tqm::test::FakeWindow w({4, 5, 6, 7, 8});
     w->load();
-    if (argc > 2 && QByteArray(argv[2]) == "--sensor") {
-        w->control<QPushButton>("cmd_ext_sensor")->click();
-        w.port.deliver(QByteArray::fromHex("0230030d"));
-    }
     const bool boxOnly = argc > 2 && QByteArray(argv[2]) == "--receive-box";
     if (boxOnly) {
         w->control<QPushButton>("cmd_version")->click();

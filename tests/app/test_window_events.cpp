@@ -8,7 +8,6 @@
 #include "app/receive_box.h"
 
 #include <QApplication>
-#include <QCheckBox>
 #include <QFile>
 #include <QLabel>
 #include <QPushButton>
@@ -28,18 +27,15 @@ private slots:
     void init();
     void commands_data();
     void commands();
-    void commandTwice();
     void commandOnClosedPort_data();
     void commandOnClosedPort();
     void secondFrameNotSentAfterFailure();
-    void ledOptionClickedAgainResends();
+    void ledOptionsApartFromComOptions();
     void replies_data();
     void replies();
     void otherEventsIgnored();
-    void repliesOnlyAppend();
     void switchPort_data();
     void switchPort();
-    void switchToPortInUse();
     void switchFails_data();
     void switchFails();
     void switchToBrokenCom1();
@@ -47,27 +43,18 @@ private slots:
     void unload_data();
     void unload();
     void saveWithShortcut();
-    void keysClickFocusedButton_data();
-    void keysClickFocusedButton();
-    void heldKeyClicksOnce_data();
-    void heldKeyClicksOnce();
-    void enterLeavesOptionsAndBoxesAlone_data();
-    void enterLeavesOptionsAndBoxesAlone();
+    void keysOnFocusedControl_data();
+    void keysOnFocusedControl();
     void clockUnderArabicDesktop();
-    void deviceLostReported();
     void lossReportKeptUpToDate_data();
     void lossReportKeptUpToDate();
-    void receiveFailureReportedAfterTheEvent();
-
-private:
-    void click(MainWindow &w, const QString &control);
 };
 
 void WindowEventsTest::init() {
     qputenv("HOME", QByteArray());
 }
 
-void WindowEventsTest::click(MainWindow &w, const QString &control) {
+static void click(MainWindow &w, const QString &control) {
     QVERIFY2(clickControl(w, control), qPrintable(control));
 }
 
@@ -101,19 +88,8 @@ void WindowEventsTest::commands() {
     QCOMPARE(w.port.handOvers, handOvers);
     QCOMPARE(seenAtFirstByte, QStringList({QString(), description}));
     QCOMPARE(label->text(), description);
-}
-
-void WindowEventsTest::commandTwice() {
-    FakeWindow w;
-    w->load();
-    auto *box = w->control<ReceiveBox>("txtrecv");
-    w->control<QPushButton>("cmdreadinc")->click();
-    w.port.deliver("reply");
-    QCOMPARE(box->text(), QStringLiteral("reply"));
-    w->control<QPushButton>("cmdreadinc")->click();
-    QCOMPARE(box->text(), QString());
-    QCOMPARE(w.port.handOvers,
-             Frames({hex("1b2b54"), hex("1b2b48"), hex("1b2b54"), hex("1b2b48")}));
+    click(*w, control); // again, even an option already selected: sent again
+    QCOMPARE(w.port.handOvers, handOvers + handOvers);
 }
 
 void WindowEventsTest::commandOnClosedPort_data() {
@@ -144,6 +120,14 @@ void WindowEventsTest::commandOnClosedPort() {
     // The program goes on: the next command still runs its procedure.
     click(*w, "cmd_version");
     QCOMPARE(w->control<QLabel>("Label")->text(), QStringLiteral("제품 버전 확인 [ ESC + # ]"));
+    // Catches a failure of the receive event reported inside the serial layer's signal: the
+    // box's own event loop would run there, and the serial layer would wait for the operator.
+    catcher.messages.clear();
+    w.port.raise(SerialControl::comEvReceive); // reading the closed port fails
+    QCOMPARE(catcher.messages.size(), 0);
+    QTRY_COMPARE(catcher.messages.size(), 1);
+    QCOMPARE(catcher.messages[0].text, QStringLiteral("COM1: cannot read, the port is not open"));
+    QCOMPARE(catcher.messages[0].title, w->windowTitle());
 }
 
 void WindowEventsTest::secondFrameNotSentAfterFailure() {
@@ -160,12 +144,15 @@ void WindowEventsTest::secondFrameNotSentAfterFailure() {
     QCOMPARE(catcher.messages.size(), 1);
 }
 
-void WindowEventsTest::ledOptionClickedAgainResends() {
+void WindowEventsTest::ledOptionsApartFromComOptions() {
     FakeWindow w;
     QVERIFY(w.loadAndShow());
+    click(*w, "Option2");
     click(*w, "Option1");
-    click(*w, "Option1");
-    QCOMPARE(w.port.handOvers.size(), 4);
+    QVERIFY(w->control<QRadioButton>("Option1")->isChecked());
+    QVERIFY(!w->control<QRadioButton>("Option2")->isChecked());
+    QVERIFY(w->control<QRadioButton>("Optcom1")->isChecked()); // the COM group is untouched
+    QCOMPARE(w.port.commPort(), 1);
     // Selecting from code runs the routine once, like a click.
     w.port.handOvers.clear();
     w->control<QRadioButton>("Option3")->setChecked(true);
@@ -192,13 +179,14 @@ void WindowEventsTest::replies() {
     QFETCH(QString, shown);
     FakeWindow w;
     w->load();
+    w->control<ReceiveBox>("txtrecv")->setText("before|"); // replies only append
     for (const QByteArray &batch : batches) {
         if (batch.isEmpty())
             w.port.raise(SerialControl::comEvReceive); // an event that finds the buffer empty
         else
             w.port.deliver(batch);
     }
-    QCOMPARE(w->control<ReceiveBox>("txtrecv")->text(), shown);
+    QCOMPARE(w->control<ReceiveBox>("txtrecv")->text(), "before|" + shown);
 }
 
 void WindowEventsTest::otherEventsIgnored() {
@@ -215,52 +203,37 @@ void WindowEventsTest::otherEventsIgnored() {
     QCOMPARE(w->control<ReceiveBox>("txtrecv")->text(), QStringLiteral("AB"));
 }
 
-void WindowEventsTest::repliesOnlyAppend() {
-    FakeWindow w;
-    w->load();
-    w->control<ReceiveBox>("txtrecv")->setText("before|");
-    w.port.deliver(hex("06"));
-    QCOMPARE(w->control<ReceiveBox>("txtrecv")->text(), QStringLiteral("before|[ACK]"));
-}
-
 void WindowEventsTest::switchPort_data() {
     QTest::addColumn<int>("n");
+    QTest::addColumn<bool>("again"); // the port already in use: nothing happens
     for (int n = 2; n <= 8; ++n)
-        QTest::addRow("COM%d", n) << n;
+        QTest::addRow("COM%d", n) << n << false;
+    QTest::newRow("COM4 again") << 4 << true;
 }
 
 void WindowEventsTest::switchPort() {
     QFETCH(int, n);
+    QFETCH(bool, again);
     FakeWindow w;
     QVERIFY(w.loadAndShow());
     click(*w, "chkrts"); // the operator drops RTS first: it must carry over
+    const QString option = QStringLiteral("Optcom%1").arg(n);
+    if (again)
+        click(*w, option);
     w.port.trace.clear();
     w.port.deviceLog.clear();
-    const QString option = QStringLiteral("Optcom%1").arg(n);
     click(*w, option);
-    QCOMPARE(w.port.trace, QStringList({"PortOpen=False", QStringLiteral("CommPort=%1").arg(n),
-                                        "PortOpen=True"}));
-    QCOMPARE(w.port.deviceLog, QStringList({"close", QStringLiteral("open %1").arg(n)}));
+    const QStringList trace = {"PortOpen=False", QStringLiteral("CommPort=%1").arg(n),
+                               "PortOpen=True"};
+    QCOMPARE(w.port.trace, again ? QStringList() : trace);
+    QCOMPARE(w.port.deviceLog,
+             again ? QStringList() : QStringList({"close", QStringLiteral("open %1").arg(n)}));
     QCOMPARE(w->control<QLabel>("Label")->text(), QStringLiteral("COM%1 PORT ON").arg(n));
     w.expectLineSettings();
     QVERIFY(w.port.lineDtr);
     QVERIFY(!w.port.lineRts);
     QVERIFY(w->control<QRadioButton>(qPrintable(option))->isChecked());
     QCOMPARE(w.port.commPort(), n);
-}
-
-void WindowEventsTest::switchToPortInUse() {
-    FakeWindow w;
-    QVERIFY(w.loadAndShow());
-    click(*w, "Optcom4");
-    w.port.trace.clear();
-    w.port.deviceLog.clear();
-    click(*w, "Optcom4");
-    QVERIFY(w.port.trace.isEmpty());
-    QVERIFY(w.port.deviceLog.isEmpty());
-    QCOMPARE(w->control<QLabel>("Label")->text(), QStringLiteral("COM4 PORT ON"));
-    QVERIFY(w->control<QRadioButton>("Optcom4")->isChecked());
-    QCOMPARE(w.port.commPort(), 4);
 }
 
 void WindowEventsTest::switchFails_data() {
@@ -373,27 +346,6 @@ void WindowEventsTest::saveWithShortcut() {
     QCOMPARE(w->control<ReceiveBox>("txtrecv")->text(), QStringLiteral("[STX]AB[ETX]"));
 }
 
-void WindowEventsTest::deviceLostReported() {
-    FakeWindow w;
-    MessageCatcher catcher;
-    w->load();
-    w.port.deliver("kept");
-    w.port.loseDevice(QStringLiteral("COM1 (/dev/ttyUSB0): the device is gone"));
-    // Reported without a box to answer: the link's recovery never waits for the operator.
-    const QList<QMessageBox *> shown = modelessMessages();
-    QCOMPARE(shown.size(), 1);
-    QVERIFY2(shown[0]->text().startsWith("COM1 (/dev/ttyUSB0): the device is gone"),
-             qPrintable(shown[0]->text()));
-    QCOMPARE(QApplication::activeModalWidget(), nullptr);
-    QCOMPARE(w->control<ReceiveBox>("txtrecv")->text(), QStringLiteral("kept"));
-    w->control<QPushButton>("cmd_version")->click(); // refused, reported, no crash
-    QCOMPARE(catcher.messages.size(), 1);
-    QVERIFY2(catcher.messages[0].text.contains("not open"), qPrintable(catcher.messages[0].text));
-    w.port.restoreDevice();
-    w->control<QPushButton>("cmd_version")->click();
-    QCOMPARE(w.port.handOvers, Frames({hex("1b2b23")}));
-}
-
 void WindowEventsTest::lossReportKeptUpToDate_data() {
     // Catches a report per loss (they pile up while nobody is at the desk), a report that keeps
     // saying the device is gone once it is back, and a miscount of the losses.
@@ -437,6 +389,7 @@ void WindowEventsTest::lossReportKeptUpToDate() {
     MainWindow window(port, clock);
     MessageCatcher catcher;
     window.load();
+    port.deliver("kept");
     for (QChar event : events) {
         if (event == QLatin1Char('L'))
             port.loseDevice(
@@ -460,88 +413,64 @@ void WindowEventsTest::lossReportKeptUpToDate() {
     QCOMPARE(modelessMessages().size(), 1);
     QVERIFY2(!modelessMessages()[0]->text().contains("losses"),
              qPrintable(modelessMessages()[0]->text()));
+    QCOMPARE(window.control<ReceiveBox>("txtrecv")->text(), QStringLiteral("kept"));
+    window.control<QPushButton>("cmd_version")->click(); // refused, reported, no crash
+    QCOMPARE(catcher.messages.size(), 1);
+    QVERIFY2(catcher.messages[0].text.contains("not open"), qPrintable(catcher.messages[0].text));
+    port.restoreDevice();
+    window.control<QPushButton>("cmd_version")->click();
+    QCOMPARE(port.handOvers, Frames({hex("1b2b23")}));
 }
 
-void WindowEventsTest::receiveFailureReportedAfterTheEvent() {
-    // Catches a failure of the receive event reported inside the serial layer's signal: the
-    // box's own event loop would run there, and the serial layer would wait for the operator.
-    FakeWindow w({1});
-    MessageCatcher catcher;
-    w->load();
-    catcher.messages.clear();
-    w.port.raise(SerialControl::comEvReceive); // the port is closed: reading fails
-    QCOMPARE(catcher.messages.size(), 0);
-    QTRY_COMPARE(catcher.messages.size(), 1);
-    QCOMPARE(catcher.messages[0].text, QStringLiteral("COM1: cannot read, the port is not open"));
-    QCOMPARE(catcher.messages[0].title, w->windowTitle());
-}
-
-void WindowEventsTest::keysClickFocusedButton_data() {
+// Space and Enter click a command button; Enter leaves options and check boxes alone.
+void WindowEventsTest::keysOnFocusedControl_data() {
+    QTest::addColumn<QString>("control");
     QTest::addColumn<int>("key");
     QTest::addColumn<int>("modifiers");
-    QTest::newRow("space") << int(Qt::Key_Space) << int(Qt::NoModifier);
-    QTest::newRow("return") << int(Qt::Key_Return) << int(Qt::NoModifier);
-    QTest::newRow("keypad enter") << int(Qt::Key_Enter) << int(Qt::KeypadModifier);
+    QTest::addColumn<bool>("clicks");
+    const int keypad = Qt::KeypadModifier;
+    QTest::newRow("space") << "cmdread" << int(Qt::Key_Space) << 0 << true;
+    QTest::newRow("return") << "cmdread" << int(Qt::Key_Return) << 0 << true;
+    QTest::newRow("keypad enter") << "cmdread" << int(Qt::Key_Enter) << keypad << true;
+    QTest::newRow("LED option, return") << "Option2" << int(Qt::Key_Return) << 0 << false;
+    QTest::newRow("LED option, keypad enter") << "Option2" << int(Qt::Key_Enter) << keypad << false;
+    QTest::newRow("COM option, return") << "Optcom3" << int(Qt::Key_Return) << 0 << false;
+    QTest::newRow("COM option, keypad enter") << "Optcom3" << int(Qt::Key_Enter) << keypad << false;
+    QTest::newRow("DTR box, return") << "chkdtr" << int(Qt::Key_Return) << 0 << false;
+    QTest::newRow("DTR box, keypad enter") << "chkdtr" << int(Qt::Key_Enter) << keypad << false;
 }
 
-void WindowEventsTest::keysClickFocusedButton() {
+void WindowEventsTest::keysOnFocusedControl() {
+    // A key held down: the press, a run of auto-repeats, the release; one click at most.
+    QFETCH(QString, control);
     QFETCH(int, key);
     QFETCH(int, modifiers);
-    FakeWindow w;
-    QVERIFY(w.loadAndShow());
-    QSignalSpy ran(w.window.get(), &MainWindow::routineRan);
-    auto *read = w->control<QPushButton>("cmdread"); // where the focus starts
-    QTRY_COMPARE(QApplication::focusWidget(), read);
-    QTest::keyClick(read, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
-    QCOMPARE(w.port.handOvers, Frames{hex("1b 2b 54")});
-    QCOMPARE(ran.count(), 1);
-    QCOMPARE(ran.at(0).at(0).toString(), QStringLiteral("cmdread_Click"));
-    QCOMPARE(w->control<QLabel>("Label")->text(), QStringLiteral("Memory Data 전송 [ ESC + T ]"));
-}
-
-void WindowEventsTest::heldKeyClicksOnce_data() {
-    QTest::addColumn<int>("key");
-    QTest::newRow("space") << int(Qt::Key_Space);
-    QTest::newRow("return") << int(Qt::Key_Return);
-}
-
-void WindowEventsTest::heldKeyClicksOnce() {
-    // A key held down: the press, a run of auto-repeats, the release.
-    QFETCH(int, key);
-    FakeWindow w;
-    QVERIFY(w.loadAndShow());
-    auto *button = w->control<QPushButton>("cmd_ext_relay");
-    button->setFocus();
-    QTest::sendKeyEvent(QTest::Press, button, Qt::Key(key), QString(), Qt::NoModifier);
-    for (int i = 0; i < 20; ++i) {
-        QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier, QString(), true);
-        QApplication::sendEvent(button, &release);
-        QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, QString(), true);
-        QApplication::sendEvent(button, &press);
-    }
-    QTest::sendKeyEvent(QTest::Release, button, Qt::Key(key), QString(), Qt::NoModifier);
-    QCOMPARE(w.port.handOvers, Frames{hex("1b 2b 50 33 0d")});
-}
-
-void WindowEventsTest::enterLeavesOptionsAndBoxesAlone_data() {
-    QTest::addColumn<QString>("control");
-    QTest::newRow("LED option") << "Option2";
-    QTest::newRow("COM option") << "Optcom3";
-    QTest::newRow("DTR box") << "chkdtr";
-}
-
-void WindowEventsTest::enterLeavesOptionsAndBoxesAlone() {
-    QFETCH(QString, control);
+    QFETCH(bool, clicks);
+    const auto mods = Qt::KeyboardModifiers(modifiers);
     FakeWindow w;
     QVERIFY(w.loadAndShow());
     w.port.trace.clear();
+    QSignalSpy ran(w.window.get(), &MainWindow::routineRan);
     auto *button = w->findChild<QAbstractButton *>(control);
     const bool wasChecked = button->isChecked();
     button->setFocus();
-    QTest::keyClick(button, Qt::Key_Return);
-    QTest::keyClick(button, Qt::Key_Enter, Qt::KeypadModifier);
+    QTRY_COMPARE(QApplication::focusWidget(), button);
+    QTest::sendKeyEvent(QTest::Press, button, Qt::Key(key), QString(), mods);
+    for (int i = 0; i < 20; ++i) {
+        QKeyEvent release(QEvent::KeyRelease, key, mods, QString(), true);
+        QApplication::sendEvent(button, &release);
+        QKeyEvent press(QEvent::KeyPress, key, mods, QString(), true);
+        QApplication::sendEvent(button, &press);
+    }
+    QTest::sendKeyEvent(QTest::Release, button, Qt::Key(key), QString(), mods);
+    QCOMPARE(w.port.handOvers, clicks ? Frames{hex("1b 2b 54")} : Frames());
+    QCOMPARE(ran.count(), clicks ? 1 : 0);
+    if (clicks)
+        QCOMPARE(ran.at(0).at(0).toString(), QStringLiteral("cmdread_Click"));
+    QCOMPARE(w->control<QLabel>("Label")->text(),
+             clicks ? QStringLiteral("Memory Data 전송 [ ESC + T ]")
+                    : QStringLiteral("9600,n,8,1"));
     QCOMPARE(button->isChecked(), wasChecked);
-    QCOMPARE(w.port.handOvers, Frames());
     QCOMPARE(w.port.trace, QStringList());
 }
 

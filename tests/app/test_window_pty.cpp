@@ -4,8 +4,9 @@
 #include "tests/support/message_catcher.h"
 #include "tests/support/pty_console.h"
 
+#include "app/receive_box.h"
+
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
 #include <QListWidget>
@@ -26,19 +27,13 @@ class WindowPtyTest : public QObject {
 private slots:
     void commandBytesOnTheLine_data();
     void commandBytesOnTheLine();
-    void repliesShowAndCommandsClear();
     void movingTheLink();
-    void portHeldByAnotherProgram();
     void deviceLostAndBack();
     void transcriptOfASession();
     void unwritableTranscriptReportedOnce();
-    void deviceBackWhileReportOpen();
-    void flappingWithNobodyAtTheDesk();
 };
 
 namespace {
-
-using Console = Com1Console;
 
 int openFds() {
     return int(QDir(QStringLiteral("/proc/self/fd"))
@@ -71,7 +66,7 @@ void WindowPtyTest::commandBytesOnTheLine_data() {
 void WindowPtyTest::commandBytesOnTheLine() {
     QFETCH(QString, control);
     QFETCH(QByteArray, wire);
-    Console c;
+    Com1Console c;
     QVERIFY(c.start());
     QVERIFY(c.port->portOpen());
     c.click(qPrintable(control));
@@ -79,26 +74,22 @@ void WindowPtyTest::commandBytesOnTheLine() {
     QCOMPARE(c.com1.drain(), QByteArray()); // nothing more: no CR or LF added
 }
 
-void WindowPtyTest::repliesShowAndCommandsClear() {
-    Console c;
-    QVERIFY(c.start());
-    c.com1.write(QByteArray::fromHex("02 41 42 0d 0a 03"));
-    QTRY_COMPARE_WITH_TIMEOUT(c.box(), QStringLiteral("[STX]AB[CR][LF][ETX]"), 5000);
-    c.click("cmd_ext_sensor");
-    QCOMPARE(c.box(), QString());
-    QCOMPARE(c.com1.read(3).toHex(' '), QByteArray("1b 2b 4e"));
-    c.com1.write(QByteArray::fromHex("02 30"));
-    c.com1.write(QByteArray::fromHex("03 0d"));
-    QTRY_COMPARE_WITH_TIMEOUT(c.box(), QStringLiteral("[STX]0[ETX][CR]"), 5000);
-}
-
 void WindowPtyTest::movingTheLink() {
-    Console c;
+    Com1Console c;
+    PtyPair com2;
     PtyPair com3;
+    c.ports.link(2, com2.slavePath());
     c.ports.link(3, com3.slavePath());
+    QProcess holder;
+    holder.start(QStringLiteral(TQM_HOLD_PORT), {com2.slavePath()});
+    QVERIFY(holder.waitForReadyRead(5000));
+    QCOMPARE(holder.readLine().trimmed(), QByteArray("held"));
     MessageCatcher catcher;
     QVERIFY(c.start());
-    QCOMPARE(c.window->control<QListWidget>("list_port")->count(), 2);
+    auto *list = c.window->control<QListWidget>("list_port");
+    QCOMPARE(list->count(), 2); // COM2 is held by another program
+    QCOMPARE(list->item(0)->text(), QStringLiteral("COM1"));
+    QCOMPARE(list->item(1)->text(), QStringLiteral("COM3"));
 
     c.click("Optcom3");
     QCOMPARE(c.window->control<QLabel>("Label")->text(), QStringLiteral("COM3 PORT ON"));
@@ -106,32 +97,17 @@ void WindowPtyTest::movingTheLink() {
     QCOMPARE(com3.read(3).toHex(' '), QByteArray("1b 2b 23"));
     QCOMPARE(c.com1.drain(), QByteArray());
 
+    const QString noSuchPort = QStringLiteral("존제 하지 않는 통신포트 입니다.");
     c.click("Optcom5"); // no link: the message, then COM1 again
-    QCOMPARE(catcher.texts(), QStringList({QStringLiteral("존제 하지 않는 통신포트 입니다.")}));
+    QCOMPARE(catcher.texts(), QStringList({noSuchPort}));
     QCOMPARE(c.port->commPort(), 1);
     QVERIFY(c.window->control<QRadioButton>("Optcom1")->isChecked());
     c.click("cmd_aux_port_on");
     QCOMPARE(c.com1.read(3).toHex(' '), QByteArray("1b 2b 59"));
     QCOMPARE(com3.drain(), QByteArray());
-}
 
-void WindowPtyTest::portHeldByAnotherProgram() {
-    Console c;
-    PtyPair com2;
-    c.ports.link(2, com2.slavePath());
-    QProcess holder;
-    holder.start(QStringLiteral(TQM_HOLD_PORT), {com2.slavePath()});
-    QVERIFY(holder.waitForReadyRead(5000));
-    QCOMPARE(holder.readLine().trimmed(), QByteArray("held"));
-
-    MessageCatcher catcher;
-    QVERIFY(c.start());
-    auto *list = c.window->control<QListWidget>("list_port");
-    QCOMPARE(list->count(), 1);
-    QCOMPARE(list->item(0)->text(), QStringLiteral("COM1"));
-
-    c.click("Optcom2");
-    QCOMPARE(catcher.texts(), QStringList({QStringLiteral("존제 하지 않는 통신포트 입니다.")}));
+    c.click("Optcom2"); // held: the message, then COM1 again
+    QCOMPARE(catcher.texts(), QStringList({noSuchPort, noSuchPort}));
     QCOMPARE(c.port->commPort(), 1);
     QVERIFY(c.port->portOpen());
     holder.closeWriteChannel();
@@ -139,7 +115,10 @@ void WindowPtyTest::portHeldByAnotherProgram() {
 }
 
 void WindowPtyTest::deviceLostAndBack() {
-    Console c;
+    // Catches losses that pile up reports, leak descriptors, or stop being taken back; and a
+    // console that takes the device back only once the operator has answered the loss report:
+    // everything the device sends until then is lost.
+    Com1Console c;
     auto far = std::make_unique<PtyPair>();
     c.ports.link(1, far->slavePath());
     MessageCatcher catcher;
@@ -167,24 +146,55 @@ void WindowPtyTest::deviceLostAndBack() {
     c.click("cmd_version"); // the closed-port failure, never a crash
     QCOMPARE(catcher.messages.size(), 1);
     QVERIFY2(catcher.messages[0].text.contains("not open"), qPrintable(catcher.messages[0].text));
+    catcher.messages.clear();
 
-    PtyPair back;
-    c.ports.link(1, back.slavePath());
-    QTRY_VERIFY_WITH_TIMEOUT(c.port->portOpen(), 5000);
+    // Back, then lost and back nine times more, with nobody at the desk.
+    int fdsAfterFirst = 0;
+    QString shown;
+    for (int cycle = 1; cycle <= 10; ++cycle) {
+        if (cycle > 1) {
+            far.reset();
+            c.ports.unlink(1);
+            QTRY_VERIFY_WITH_TIMEOUT(!c.port->portOpen(), 5000);
+        }
+        far = std::make_unique<PtyPair>(); // the same link path, a new device behind it
+        c.ports.link(1, far->slavePath());
+        // One 500 ms retry period, and as much again for a busy machine.
+        QTRY_VERIFY_WITH_TIMEOUT(c.port->portOpen(), 1000);
+        const QString mark = QStringLiteral("<%1>").arg(cycle);
+        far->write(mark.toLatin1());
+        shown += mark;
+        QTRY_COMPARE_WITH_TIMEOUT(c.box(), shown, 5000);
+        QCOMPARE(modelessMessages().size(), 1); // still unanswered
+        QVERIFY2(lossReport()->text().contains("came back"), qPrintable(lossReport()->text()));
+        if (cycle == 1)
+            fdsAfterFirst = openFds();
+    }
+    QCOMPARE(openFds(), fdsAfterFirst);
+    QVERIFY(c.window->isVisible());
+    QCOMPARE(catcher.messages.size(), 0);
+    QPointer<QMessageBox> report = lossReport();
+    QVERIFY(report);
+    QVERIFY2(report->text().endsWith("10 losses since 오후 3:04:05."), qPrintable(report->text()));
+
+    report->button(QMessageBox::Ok)->click();
+    QTRY_VERIFY(report.isNull());
     c.click("cmd_version");
-    QCOMPARE(back.read(3).toHex(' '), QByteArray("1b 2b 23"));
+    QCOMPARE(far->read(3).toHex(' '), QByteArray("1b 2b 23"));
 }
 
 void WindowPtyTest::transcriptOfASession() {
     QTemporaryDir dir;
-    Console c;
+    Com1Console c;
     auto far = std::make_unique<PtyPair>();
     c.ports.link(1, far->slavePath());
     c.transcriptPath = dir.filePath("session.tsv");
     MessageCatcher catcher;
     QVERIFY(c.start());
 
+    c.receiveBox()->setText(QStringLiteral("stale"));
     c.click("cmd_ext_sensor");
+    QCOMPARE(c.box(), QString());
     const QByteArray sent = far->read(3);
     far->write(QByteArray::fromHex("02 30"));
     QTRY_COMPARE_WITH_TIMEOUT(c.box(), QStringLiteral("[STX]0"), 5000);
@@ -236,67 +246,9 @@ void WindowPtyTest::transcriptOfASession() {
              }));
 }
 
-void WindowPtyTest::deviceBackWhileReportOpen() {
-    // Catches a console that takes the device back only once the operator has answered the loss
-    // report: everything the device sends until then is lost.
-    Console c;
-    auto far = std::make_unique<PtyPair>();
-    c.ports.link(1, far->slavePath());
-    QVERIFY(c.start());
-    far.reset();
-    c.ports.unlink(1);
-    QTRY_VERIFY_WITH_TIMEOUT(lossReport(), 5000);
-
-    PtyPair back;
-    c.ports.link(1, back.slavePath()); // the same link path, a new device behind it
-    // One 500 ms retry period, and as much again for a busy machine.
-    QTRY_VERIFY_WITH_TIMEOUT(c.port->portOpen(), 1000);
-    back.write("after");
-    QTRY_COMPARE_WITH_TIMEOUT(c.box(), QStringLiteral("after"), 5000);
-    QVERIFY(lossReport()); // still unanswered
-    QVERIFY2(lossReport()->text().contains("came back"), qPrintable(lossReport()->text()));
-}
-
-void WindowPtyTest::flappingWithNobodyAtTheDesk() {
-    // Catches losses that pile up reports, leak descriptors, or stop being taken back.
-    Console c;
-    auto far = std::make_unique<PtyPair>();
-    c.ports.link(1, far->slavePath());
-    MessageCatcher catcher;
-    QVERIFY(c.start());
-    int fdsAfterFirst = 0;
-    QString shown;
-    for (int cycle = 1; cycle <= 10; ++cycle) {
-        far.reset();
-        c.ports.unlink(1);
-        QTRY_VERIFY_WITH_TIMEOUT(!c.port->portOpen(), 5000);
-        far = std::make_unique<PtyPair>();
-        c.ports.link(1, far->slavePath());
-        QTRY_VERIFY_WITH_TIMEOUT(c.port->portOpen(), 5000);
-        const QString mark = QStringLiteral("<%1>").arg(cycle);
-        far->write(mark.toLatin1());
-        shown += mark;
-        QTRY_COMPARE_WITH_TIMEOUT(c.box(), shown, 5000);
-        QCOMPARE(modelessMessages().size(), 1);
-        if (cycle == 1)
-            fdsAfterFirst = openFds();
-    }
-    QCOMPARE(openFds(), fdsAfterFirst);
-    QVERIFY(c.window->isVisible());
-    QCOMPARE(catcher.messages.size(), 0);
-    QPointer<QMessageBox> report = lossReport();
-    QVERIFY(report);
-    QVERIFY2(report->text().endsWith("10 losses since 오후 3:04:05."), qPrintable(report->text()));
-
-    report->button(QMessageBox::Ok)->click();
-    QTRY_VERIFY(report.isNull());
-    c.click("cmd_version");
-    QCOMPARE(far->read(3).toHex(' '), QByteArray("1b 2b 23"));
-}
-
 // Catches a transcript that fails silently, over and over, or takes the console down with it.
 void WindowPtyTest::unwritableTranscriptReportedOnce() {
-    Console c;
+    Com1Console c;
     c.transcriptPath = QStringLiteral("/nonexistent/session.tsv");
     MessageCatcher catcher;
     QVERIFY(c.start());

@@ -10,12 +10,12 @@ namespace tqm::test {
 
 class FixedClock : public Clock {
 public:
-    FixedClock(QList<QDateTime> moments, QLocale locale, QString format)
+    FixedClock(QList<QDateTime> moments, const QLocale &locale, QString format)
         : moments_(std::move(moments))
-        , locale_(std::move(locale))
+        , locale_(locale)
         , format_(std::move(format)) {}
     QDateTime now() const override {
-        const QDateTime t = moments_.at(qMin(next_, moments_.size() - 1));
+        QDateTime t = moments_.at(qMin<qsizetype>(next_, moments_.size() - 1));
         ++next_;
         return t;
     }
@@ -26,7 +26,7 @@ private:
     QList<QDateTime> moments_;
     QLocale locale_;
     QString format_;
-    mutable qsizetype next_ = 0;
+    mutable int next_ = 0;
 };
 
 // The moment the window tests click at: 11 September 2007, 15:04:05, on a Korean desktop
