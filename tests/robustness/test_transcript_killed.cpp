@@ -31,6 +31,14 @@ QByteArray fileText(const QString &path) {
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
+// The signals the process ignores, as /proc gives them: bit n-1 for signal n.
+quint64 ignoredSignals(qint64 pid) {
+    for (const QByteArray &line : fileText(QStringLiteral("/proc/%1/status").arg(pid)).split('\n'))
+        if (line.startsWith("SigIgn:"))
+            return line.mid(7).trimmed().toULongLong(nullptr, 16);
+    return 0;
+}
+
 } // namespace
 
 // Catches a transcript left unreadable by a kill: a line written in pieces or buffered and cut
@@ -56,6 +64,9 @@ void TranscriptKilledTest::killedMidFlood() {
     console.start(QStringLiteral(TQM_CONSOLE), {QStringLiteral("--transcript"), path});
     QVERIFY(console.waitForStarted(30000));
     QTRY_VERIFY_WITH_TIMEOUT(fileText(path).contains("\topened 9600,n,8,1\n"), 30000);
+    // Catches a console that a transcript pipe whose reader has gone (SIGPIPE, 13), or a file at
+    // its size limit (SIGXFSZ, 25), would end instead of failing a write it reports.
+    QCOMPARE(ignoredSignals(console.processId()) & 0x1001000, quint64(0x1001000));
 
     const QByteArray flood = Noise().next(kMaxFlood);
     qsizetype sent = 0;
