@@ -3,13 +3,11 @@
 #include "receive/log_file.h"
 #include "serial/failure.h"
 #include "tests/support/expected_rendering.h"
+#include "tests/support/file_size_limit.h"
 
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
-
-#include <csignal>
-#include <sys/resource.h>
 
 using namespace tqm;
 
@@ -91,22 +89,11 @@ private slots:
         QTemporaryDir dir;
         const QString path = dir.filePath("savemsr.txt");
         writeLogFile(path, QStringLiteral("old"));
-        // A full disk, as even root meets it: the file size limit stops the write part-way.
-        rlimit saved{};
-        getrlimit(RLIMIT_FSIZE, &saved);
-        const auto oldHandler = signal(SIGXFSZ, SIG_IGN);
-        rlimit tiny = saved;
-        tiny.rlim_cur = 8;
-        setrlimit(RLIMIT_FSIZE, &tiny);
-        bool failed = false;
-        try {
-            writeLogFile(path, QStringLiteral("a text much longer than eight bytes"));
-        } catch (const Failure &) {
-            failed = true;
+        {
+            const test::FileSizeLimit full(8);
+            QVERIFY_THROWS_EXCEPTION(
+                Failure, writeLogFile(path, QStringLiteral("a text much longer than eight bytes")));
         }
-        setrlimit(RLIMIT_FSIZE, &saved);
-        signal(SIGXFSZ, oldHandler);
-        QVERIFY(failed);
         QCOMPARE(contents(path), QByteArray("old\r\n"));
         // And a folder that is not there at all.
         QVERIFY_THROWS_EXCEPTION(Failure,

@@ -2,6 +2,7 @@
 #include "receive/transcript.h"
 #include "serial/failure.h"
 #include "tests/support/fake_serial_control.h"
+#include "tests/support/file_size_limit.h"
 
 #include <QFile>
 #include <QRegularExpression>
@@ -9,9 +10,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
-
-#include <csignal>
-#include <sys/resource.h>
 
 using namespace tqm;
 
@@ -181,21 +179,16 @@ private slots:
     }
 
     void unwritableReportedOnce() {
-        // A full disk, made with a file-size limit so that it works as root too.
+        // A full disk: the transcript fails once and closes.
         QTemporaryDir dir;
         Transcript transcript;
         QVERIFY(transcript.open(dir.filePath("t"), "tqm810", "1.0.0"));
         QSignalSpy failed(&transcript, &Transcript::failed);
-        rlimit old{};
-        getrlimit(RLIMIT_FSIZE, &old);
-        const auto ignored = signal(SIGXFSZ, SIG_IGN);
-        rlimit small = old;
-        small.rlim_cur = 200;
-        setrlimit(RLIMIT_FSIZE, &small);
-        for (int i = 0; i < 10; ++i)
-            transcript.record(Transcript::Direction::Rx, "COM1", QByteArray(64, 'A'), "text");
-        setrlimit(RLIMIT_FSIZE, &old);
-        signal(SIGXFSZ, ignored);
+        {
+            const test::FileSizeLimit full(200);
+            for (int i = 0; i < 10; ++i)
+                transcript.record(Transcript::Direction::Rx, "COM1", QByteArray(64, 'A'), "text");
+        }
         QCOMPARE(failed.count(), 1);
         QVERIFY2(failed[0][0].toString().startsWith("Cannot write the transcript"),
                  qPrintable(failed[0][0].toString()));
