@@ -4,7 +4,6 @@
 #include "process/command_line.h"
 
 #include <QString>
-#include <limits>
 
 namespace tqm::cli {
 
@@ -14,8 +13,7 @@ using Args = tqm::CommandLine;
 // The longest a script step or an option may wait: ten minutes. A monitor may run all day.
 constexpr int kLongestWaitMs = 10 * 60 * 1000;
 
-// A whole number from `min` to `max`; throws Usage naming the option.
-int numberOption(const Args &args, const QString &option, int fallback, int min = 0,
-                 int max = std::numeric_limits<int>::max());
+// A wait in milliseconds from `min` to kLongestWaitMs; throws Usage naming the option.
+int waitOption(const Args &args, const QString &option, int fallback, int min);
 
 } // namespace tqm::cli

@@ -174,7 +174,8 @@ void Line::end(const QString &failure) {
     emit endDue(answer_, failure);
 }
 
-QByteArray Line::wait(const std::function<void()> &start) {
+QByteArray Line::exchange(const QStringList &frames, int waitMs, int idleMs,
+                          const std::function<bool(const QByteArray &)> &enough) {
     QEventLoop loop;
     QByteArray answer;
     QString failure;
@@ -184,21 +185,12 @@ QByteArray Line::wait(const std::function<void()> &start) {
             failure = f;
             loop.quit();
         });
-    start();
+    startExchange(frames, waitMs, idleMs, enough);
     loop.exec();
     disconnect(done);
     if (!failure.isEmpty())
         throw Failure(failure);
     return answer;
-}
-
-QByteArray Line::exchange(const QStringList &frames, int waitMs, int idleMs,
-                          const std::function<bool(const QByteArray &)> &enough) {
-    return wait([&] { startExchange(frames, waitMs, idleMs, enough); });
-}
-
-void Line::pause(int ms) {
-    wait([&] { startPause(ms); });
 }
 
 } // namespace tqm::cli

@@ -55,10 +55,9 @@ public:
     // Lets `ms` pass; then `ended`, with no answer.
     void startPause(int ms);
 
-    // The same, waiting in an event loop of their own. Throw Failure when the port goes away.
+    // The same, waiting in an event loop of its own. Throws Failure when the port goes away.
     QByteArray exchange(const QStringList &frames, int waitMs, int idleMs,
                         const std::function<bool(const QByteArray &)> &enough);
-    void pause(int ms);
 
     SerialControl &port() { return port_; }
 
@@ -85,7 +84,6 @@ private:
     QString lostReason() const;
     void onArrived();
     void end(const QString &failure);
-    QByteArray wait(const std::function<void()> &start);
 
     PortChoice choice_;
     SystemClock clock_;

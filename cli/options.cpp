@@ -121,10 +121,16 @@ PortChoice portChoice(const Args &args, const char *command) {
     return choices.first();
 }
 
+AnswerTiming answerTiming(const Args &args) {
+    AnswerTiming timing;
+    timing.waitMs = waitOption(args, QStringLiteral("--wait"), timing.waitMs, 0);
+    timing.idleMs = waitOption(args, QStringLiteral("--idle"), timing.idleMs, 1);
+    return timing;
+}
+
 AnswerRules answerRules(const Args &args) {
     AnswerRules rules;
-    rules.waitMs = numberOption(args, QStringLiteral("--wait"), rules.waitMs, 0, kLongestWaitMs);
-    rules.idleMs = numberOption(args, QStringLiteral("--idle"), rules.idleMs, 1, kLongestWaitMs);
+    static_cast<AnswerTiming &>(rules) = answerTiming(args);
     rules.hex = args.has(QStringLiteral("--hex"));
     const auto expect = args.value(QStringLiteral("--expect"));
     const auto match = args.value(QStringLiteral("--match"));

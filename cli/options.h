@@ -14,10 +14,14 @@ namespace tqm::cli {
 std::span<const OptionSpec> portOptions();
 std::span<const OptionSpec> answerOptions();
 
-// When an answer is complete, and what it must be.
-struct AnswerRules {
+// When an answer is complete: --wait and --idle, for every sub-command that takes an answer.
+struct AnswerTiming {
     int waitMs = 1000; // since the last frame
     int idleMs = 100;  // quiet after at least one byte
+};
+
+// When an answer is complete, and what it must be.
+struct AnswerRules : AnswerTiming {
     bool hex = false;
     std::optional<Expectation> check;
 
@@ -29,6 +33,7 @@ struct AnswerRules {
 QList<PortChoice> portChoices(const Args &args);
 // The one port a sub-command other than run takes.
 PortChoice portChoice(const Args &args, const char *command);
+AnswerTiming answerTiming(const Args &args);
 AnswerRules answerRules(const Args &args);
 
 } // namespace tqm::cli

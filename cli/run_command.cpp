@@ -104,11 +104,7 @@ ExitStatus runCommand(const Args &args) {
     const QList<PortChoice> choices = portChoices(args);
     if (args.operands.size() != 1)
         throw Usage{QStringLiteral("run wants one script file, or - for standard input")};
-    RunOptions options;
-    options.waitMs =
-        numberOption(args, QStringLiteral("--wait"), options.waitMs, 0, kLongestWaitMs);
-    options.idleMs =
-        numberOption(args, QStringLiteral("--idle"), options.idleMs, 1, kLongestWaitMs);
+    const AnswerTiming timing = answerTiming(args);
     const bool fromStdin = args.operands[0] == QLatin1String("-");
     const QString scriptName = fromStdin ? QStringLiteral("stdin") : args.operands[0];
     QFile file(scriptName);
@@ -121,7 +117,7 @@ ExitStatus runCommand(const Args &args) {
     const auto seen = std::make_shared<PortHolderScan>(); // one look for every port
     for (const PortChoice &choice : choices) {
         auto line = std::make_unique<Line>(choice, seen);
-        auto run = std::make_unique<ScriptRun>(steps, *line, options, alone);
+        auto run = std::make_unique<ScriptRun>(steps, *line, timing, alone);
         ports.push_back({std::move(line), std::move(run)});
     }
     refuseSharedDestinations(ports);

@@ -62,10 +62,10 @@ QString tapPoint(qsizetype number, const QString &prefix, const Outcome &outcome
     return point + QStringLiteral("  ...\n");
 }
 
-ScriptRun::ScriptRun(const QList<Step> &steps, Line &line, const RunOptions &options, bool alone)
+ScriptRun::ScriptRun(const QList<Step> &steps, Line &line, const AnswerTiming &timing, bool alone)
     : steps_(steps)
     , line_(line)
-    , options_(options)
+    , timing_(timing)
     , alone_(alone)
     , outcomes_(steps.size()) {
     // An expectation is named the same whether it was judged or not, so that a report's tests
@@ -134,7 +134,7 @@ void ScriptRun::exchangeNext() {
         enough = [check](const QByteArray &answer) {
             return check->check.met(printedAnswer(answer, false));
         };
-    line_.startExchange(exchanges_[k], options_.waitMs, options_.idleMs, enough);
+    line_.startExchange(exchanges_[k], timing_.waitMs, timing_.idleMs, enough);
 }
 
 void ScriptRun::onEnded(const QByteArray &answer, const QString &failure) {

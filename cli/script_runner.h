@@ -5,16 +5,12 @@
 #include "cli/exit_status.h"
 #include "cli/junit_report.h"
 #include "cli/line.h"
+#include "cli/options.h"
 #include "cli/script.h"
 
 #include <QElapsedTimer>
 
 namespace tqm::cli {
-
-struct RunOptions {
-    int waitMs = 1000;
-    int idleMs = 100;
-};
 
 class ScriptRun : public QObject {
     Q_OBJECT
@@ -22,7 +18,7 @@ public:
     // `alone`: the only port of the run. Its TAP test points are printed as each step ends, and
     // a port that cannot open or goes away bails out. Otherwise a failing port fails each of its
     // remaining steps with the cause, and the TAP waits for the whole run.
-    ScriptRun(const QList<Step> &steps, Line &line, const RunOptions &options, bool alone);
+    ScriptRun(const QList<Step> &steps, Line &line, const AnswerTiming &timing, bool alone);
 
     // The transcript is attached already: the port opens here.
     void start();
@@ -50,7 +46,7 @@ private:
 
     const QList<Step> &steps_;
     Line &line_;
-    RunOptions options_;
+    AnswerTiming timing_;
     bool alone_;
     bool ran_ = false;
     ExitStatus status_ = Done;

@@ -91,7 +91,7 @@ const char *const kTail =
     "A device that another program of this user has open (a cat, a monitor left\n"
     "running) is refused, naming the program, unless --shared.\n"
     "\n"
-    "A wait (wait, --wait, --idle) is at most 600000 ms: ten minutes.\n"
+    "A wait (wait, --wait, --idle) is at most %1 ms: ten minutes.\n"
     "Answers are printed one line per command, each byte as the console's receive box shows it.\n"
     "The ports folder is ${XDG_CONFIG_HOME:-$HOME/.config}/tqm810-console/ports (links "
     "com1..com8).\n"
@@ -150,7 +150,7 @@ QString helpText() {
                       QString::fromUtf8(c.summary), 32);
     return text + QLatin1Char('\n') + optionList("PORT options:", portOptions()) +
            QLatin1Char('\n') + optionList("ANSWER options:", answerOptions()) + QLatin1Char('\n') +
-           QString::fromUtf8(kTail);
+           QString::fromUtf8(kTail).arg(kLongestWaitMs);
 }
 
 } // namespace tqm::cli
