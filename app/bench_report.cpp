@@ -24,7 +24,6 @@
 #include <csignal>
 #include <cstdio>
 #include <ctime>
-#include <unistd.h>
 #include <vector>
 #endif
 

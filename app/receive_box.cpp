@@ -319,10 +319,6 @@ void ReceiveBox::mouseReleaseEvent(QMouseEvent *event) {
     }
 }
 
-void ReceiveBox::scrollContentsBy(int, int) {
-    viewport()->update();
-}
-
 void ReceiveBox::dragTo(QPointF pos) {
     // Dragging past the top or bottom edge scrolls, so a selection can reach beyond four lines.
     if (pos.y() < 0)

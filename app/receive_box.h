@@ -63,7 +63,6 @@ protected:
     void mousePressEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
-    void scrollContentsBy(int dx, int dy) override;
 
 private:
     void relayout();

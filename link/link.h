@@ -35,8 +35,6 @@ public:
     Link(SerialControl &port, const Clock &clock, QObject *parent = nullptr);
     ~Link() override;
 
-    SerialControl &port() const { return port_; }
-
     // Probing every port is no event of the link: the transcript leaves it out.
     QList<int> probeComPorts(const PortCheck &check = portOpens);
 
