@@ -71,17 +71,7 @@ void Line::attachTranscript(const Line *first) {
 void Line::openPort() {
     port_.setCommPort(choice_.com);
     setUpConsoleLine(port_, choice_.dtr, choice_.rts);
-    try {
-        port_.setPortOpen(true);
-    } catch (const Failure &) {
-        // What the technician does next depends on who has the port, not on how Qt locks it.
-        if (port_.heldElsewhere()) {
-            const QString holder = port_.heldBy();
-            throw Failure(port_.messageName(choice_.com) + QStringLiteral(": in use by ") +
-                          (holder.isEmpty() ? QStringLiteral("another program") : holder));
-        }
-        throw;
-    }
+    port_.setPortOpen(true);
 }
 
 void Line::open() {

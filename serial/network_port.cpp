@@ -235,10 +235,7 @@ void NetworkPort::send(const QByteArray &bytes) {
 void NetworkPort::applyLine(const LineSettings &line) {
     if (raw())
         return;
-    if (line.dataBits < 5)
-        throw Failure(QStringLiteral("%1: %2 data bits are not supported by this platform")
-                          .arg(shortName())
-                          .arg(line.dataBits));
+    refuseFewDataBits(line);
     send(codec_.lineSettings(line));
 }
 

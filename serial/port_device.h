@@ -2,6 +2,7 @@
 // keeps the properties and raises the receive events; a device moves the bytes and sets the line.
 #pragma once
 
+#include "serial/failure.h"
 #include "serial/serial_control.h"
 
 #include <QByteArray>
@@ -37,11 +38,6 @@ public:
     // network port) starts asking and says returnReady when it may.
     virtual bool mayReturn() = 0;
 
-    // Whether the last open failed because another program holds the device.
-    virtual bool heldElsewhere() const { return false; }
-    // Who holds it, as far as the system tells ("PID 1234 (cat)"); empty when it does not.
-    virtual QString heldBy() const { return {}; }
-
     // How messages name the port: "COM3 (where)" or "COM3", or what was named directly.
     QString longName(const QString &where) const {
         return direct_.isEmpty() ? QStringLiteral("COM%1 (%2)").arg(com_).arg(where) : direct_;
@@ -59,6 +55,14 @@ signals:
     void noted(const QString &what);
 
 protected:
+    // Fewer than five data bits: the settings text takes them, but no device here carries them.
+    void refuseFewDataBits(const LineSettings &line) const {
+        if (line.dataBits < 5)
+            throw Failure(QStringLiteral("%1: %2 data bits are not supported by this platform")
+                              .arg(shortName())
+                              .arg(line.dataBits));
+    }
+
     const int com_;
 
 private:

@@ -58,15 +58,6 @@ QString QtSerialControl::direct(int port) const {
     return map_.isSingle() ? map_.devicePath(port) : QString();
 }
 
-QString QtSerialControl::messageName(int port) const {
-    if (map_.isSingle())
-        return direct(port);
-    const QString device = QFileInfo(map_.devicePath(port)).canonicalFilePath();
-    return QStringLiteral("COM%1 (%2)")
-        .arg(port)
-        .arg(device.isEmpty() ? portDescription(port) : device);
-}
-
 std::unique_ptr<NetworkPort> QtSerialControl::networkPort(int port, const QString &url) const {
     QString error;
     const auto address = parseNetworkAddress(url, &error);

@@ -25,12 +25,6 @@ public:
 
     QString portDescription(int port) const override;
 
-    // How messages name COM`port`: "COM3 (/dev/ttyUSB0)", or a device named directly, as given.
-    QString messageName(int port) const;
-    // Whether the last open failed because another program holds the device, and who, as far as
-    // the system tells ("PID 1234 (cat)"; empty when it does not).
-    bool heldElsewhere() const { return device_ && device_->heldElsewhere(); }
-    QString heldBy() const { return device_ ? device_->heldBy() : QString(); }
     // Refuses a local device that `seen` shows another process of this user holding; null, as
     // the window has it: no such check.
     void setRefuseHeld(std::shared_ptr<const PortHolderScan> seen) { seen_ = std::move(seen); }

@@ -21,10 +21,6 @@ SerialPortDevice::SerialPortDevice(int com, QString path, QString direct, qint64
     connect(&port_, &QSerialPort::errorOccurred, this, &SerialPortDevice::onError);
 }
 
-SerialPortDevice::~SerialPortDevice() {
-    port_.close();
-}
-
 QString SerialPortDevice::failureText(const QString &device) const {
     QString text = longName(device) + QStringLiteral(": ") + port_.errorString();
 #ifndef Q_OS_WIN
@@ -38,9 +34,6 @@ QString SerialPortDevice::failureText(const QString &device) const {
 }
 
 void SerialPortDevice::open(const LineSettings &line) {
-    // The lock belongs to the device itself, not to the link that names it.
-    heldElsewhere_ = false;
-    heldBy_.clear();
     const QString device = QFileInfo(path_).canonicalFilePath();
     if (device.isEmpty()) {
         const QString target = QFileInfo(path_).symLinkTarget();
@@ -48,20 +41,21 @@ void SerialPortDevice::open(const LineSettings &line) {
                       QStringLiteral(": No such file or directory"));
     }
     if (seen_) {
-        heldBy_ = holdersText(seen_->holdersOf(device));
-        heldElsewhere_ = !heldBy_.isEmpty();
-        if (heldElsewhere_)
-            throw Failure(longName(device) + QStringLiteral(": in use by ") + heldBy_);
+        if (const QString holders = holdersText(seen_->holdersOf(device)); !holders.isEmpty())
+            throw Failure(longName(device) + QStringLiteral(": in use by ") + holders);
     }
     port_.setPortName(device);
     opened_ = device;
     if (!port_.open(QIODevice::ReadWrite)) {
 #ifndef Q_OS_WIN
-        // The lock file, or exclusive use, of another program: this user may open the device.
-        heldElsewhere_ = port_.error() == QSerialPort::PermissionError &&
-                         ::access(QFile::encodeName(device).constData(), R_OK | W_OK) == 0;
-        if (heldElsewhere_)
-            heldBy_ = holdersText(PortHolderScan().holdersOf(device));
+        // The lock file, or exclusive use, of another program, where this user may open the
+        // device: what the technician does next depends on who has it, not on how Qt locks it.
+        if (port_.error() == QSerialPort::PermissionError &&
+            ::access(QFile::encodeName(device).constData(), R_OK | W_OK) == 0) {
+            const QString holders = holdersText(PortHolderScan().holdersOf(device));
+            throw Failure(longName(device) + QStringLiteral(": in use by ") +
+                          (holders.isEmpty() ? QStringLiteral("another program") : holders));
+        }
 #endif
         throw Failure(failureText(device));
     }
@@ -101,10 +95,7 @@ void SerialPortDevice::applyLine(const LineSettings &line) {
                                        : line.stopBits == QLatin1String("1.5")
                                            ? QSerialPort::OneAndHalfStop
                                            : QSerialPort::OneStop;
-    if (line.dataBits < 5)
-        throw Failure(QStringLiteral("%1: %2 data bits are not supported by this platform")
-                          .arg(shortName())
-                          .arg(line.dataBits));
+    refuseFewDataBits(line);
     checkLine(port_.setBaudRate(line.baud), "the speed");
     checkLine(port_.setDataBits(static_cast<QSerialPort::DataBits>(line.dataBits)), "data bits");
     checkLine(port_.setParity(parity), "the parity");

@@ -16,7 +16,6 @@ public:
     // `path`: what the port map names (a comN link or a device); resolved on each open.
     SerialPortDevice(int com, QString path, QString direct, qint64 readAhead,
                      QObject *parent = nullptr);
-    ~SerialPortDevice() override;
 
     void open(const LineSettings &line) override;
     void close() override;
@@ -29,8 +28,6 @@ public:
     qint64 bytesAvailable() const override { return port_.bytesAvailable(); }
     void discardInput() override;
     bool mayReturn() override;
-    bool heldElsewhere() const override { return heldElsewhere_; }
-    QString heldBy() const override { return heldBy_; }
     // Refuses to open the device while `seen` shows another process of this user holding it,
     // even without a lock: whoever reads it there takes the answers. Null: no such check.
     void setRefuseHeld(std::shared_ptr<const PortHolderScan> seen) { seen_ = std::move(seen); }
@@ -43,8 +40,6 @@ private:
     QString path_;
     QString opened_; // the device path_ led to when opened: QSerialPort's name for it drops /dev/
     QSerialPort port_;
-    bool heldElsewhere_ = false;
-    QString heldBy_;
     std::shared_ptr<const PortHolderScan> seen_;
 };
 

@@ -50,7 +50,7 @@ public:
 
     // The line settings, or a control code (SET-CONTROL): empty while the server has not taken
     // the line option. Never waits for an answer: a server in front of a pty never acknowledges
-    // DTR or RTS. Throws Failure on settings it cannot carry.
+    // DTR or RTS.
     QByteArray lineSettings(const LineSettings &line) const;
     enum Control : uint8_t {
         NoFlowControl = 1,

@@ -446,6 +446,9 @@ void CliSendTest::heldPort_data() {
     QTest::addColumn<QString>("err"); // %1: the device, %2: the holder's PID; empty: sent
     QTest::newRow("a console's lock") << QStringLiteral(TQM_HOLD_PORT) << QStringList()
                                       << "tqm810: %1: in use by PID %2 (tqm_hold_port)\n";
+    QTest::newRow("a console's lock, --shared") // the lock itself refuses it
+        << QStringLiteral(TQM_HOLD_PORT) << QStringList{"--shared"}
+        << "tqm810: %1: in use by PID %2 (tqm_hold_port)\n";
     const QString cat = QStringLiteral("exec 3<\"$1\"; echo held; exec cat <&3");
     QTest::newRow("a cat reading")
         << cat << QStringList() << "tqm810: %1: in use by PID %2 (cat)\n";
