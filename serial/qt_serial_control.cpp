@@ -81,6 +81,11 @@ void QtSerialControl::adopt(std::unique_ptr<PortDevice> device, const QString &t
     connect(device_.get(), &PortDevice::noted, this, &SerialControl::noted);
 }
 
+QString QtSerialControl::targetKey(int port) const {
+    const QString url = map_.networkTarget(port);
+    return QString::number(port) + QLatin1Char(' ') + (url.isEmpty() ? map_.devicePath(port) : url);
+}
+
 PortDevice &QtSerialControl::deviceFor(int port) {
     const QString path = map_.devicePath(port);
     if (path.isEmpty())
@@ -88,7 +93,7 @@ PortDevice &QtSerialControl::deviceFor(int port) {
                           .arg(port)
                           .arg(map_.portsDir()));
     const QString url = map_.networkTarget(port);
-    const QString target = QString::number(port) + QLatin1Char(' ') + (url.isEmpty() ? path : url);
+    const QString target = targetKey(port);
     if (device_ && deviceTarget_ == target)
         return *device_;
     if (url.isEmpty()) {
@@ -106,7 +111,7 @@ void QtSerialControl::openDevice(int port, const LineSettings &line) {
         if (probed->second->failed())
             throw Failure(probed->second->failure());
         probed->second->disconnect(this); // its later attempts are the reconnect's, not ahead
-        adopt(std::move(probed->second), QString());
+        adopt(std::move(probed->second), targetKey(port));
         probed_.erase(probed);
         device_->open(line);
         return;

@@ -64,6 +64,8 @@ protected:
 private:
     // The device COM`port` leads to now, the one already made when it still leads there.
     PortDevice &deviceFor(int port);
+    // What a device is made for: the port and where it leads, so that one is kept while it holds.
+    QString targetKey(int port) const;
     std::unique_ptr<NetworkPort> networkPort(int port, const QString &url) const;
     // The name every message gives the port when the map names one device directly; else empty.
     QString direct(int port) const;
