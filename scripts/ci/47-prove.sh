@@ -11,28 +11,12 @@ build="$here/build"
 check=prove
 # shellcheck source=scripts/ci/lib/common.sh
 source "$here/scripts/ci/lib/common.sh"
+# shellcheck source=scripts/ci/lib/cleanup.sh
+source "$here/scripts/ci/lib/cleanup.sh"
 
 install_missing perl # prove
-[[ -f "$build/build.ninja" ]] ||
-  cmake -S "$here" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build "$build" --target tqm810 tqm810-sim >/dev/null
-
-work=$(mktemp -d)
-sim=""
-sims=()
-finish() {
-  local status=$? pid
-  set +e
-  for pid in "$sim" "${sims[@]}"; do
-    [[ -n "$pid" ]] || continue
-    kill "$pid" 2>/dev/null
-    wait "$pid" 2>/dev/null
-  done
-  rm -rf "$work"
-  if ((status == 0)); then say "done in ${SECONDS} s"; else say "failed after ${SECONDS} s"; fi
-}
-trap finish EXIT
-trap 'exit 130' INT TERM
+console_check_start
+cmake --build "$build" --target tqm810 >/dev/null
 
 export XDG_CONFIG_HOME="$work/config"
 ports="$XDG_CONFIG_HOME/tqm810-console/ports"

@@ -32,12 +32,10 @@ stop_ser2net() {
   wait "$ser2net_pid" 2>/dev/null || true
   ser2net_pid=""
 }
-gang_sims=()
 ser2net_check_end() {
   local status=$?
   set +e
   stop_ser2net
-  for pid in "${gang_sims[@]}"; do kill "$pid" 2>/dev/null; wait "$pid" 2>/dev/null; done
   (exit "$status")
   console_check_end
 }
@@ -136,7 +134,7 @@ for com in 2 3; do
   ((com == 3)) && options=(--replies "$work/nak.replies")
   start_sim "$work/gang-sim.log" "$build/sim/tqm810-sim" --quiet --ports-dir "$ports" --com "$com" \
     "${options[@]}"
-  gang_sims+=("$sim")
+  sims+=("$sim")
   sim=$keep sim_pty=$keep_pty
 done
 printf '%s\n' 'send reset' 'expect [ACK]' 'lcd "UNIT OK"' 'expect [ACK]' >"$work/gang.tqm"
@@ -168,8 +166,8 @@ grep -qx 'tqm810: COM3: 3 passed, 1 failed (first: line 2: expect "\[ACK\]" got 
 (($(grep -c '<testsuite ' "$work/gang.xml") == 4)) || fail "the JUnit report has not four suites"
 grep -q $'\tCOM1\t\trfc2217://127.0.0.1:'"$rfc"' connected' "$work/gang.tsv" ||
   fail "the transcript does not name COM1's server"
-for pid in "${gang_sims[@]}"; do kill "$pid"; wait "$pid" 2>/dev/null || true; done
-gang_sims=()
+for pid in "${sims[@]}"; do kill "$pid"; wait "$pid" 2>/dev/null || true; done
+sims=()
 say "tqm810 run on COM1 (RFC 2217), two local simulators and an absent port: one report, status 3"
 
 # --- the console: every command once ----------------------------------------------------------

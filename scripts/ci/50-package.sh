@@ -207,6 +207,5 @@ runner=""
 say "removing it"
 $SUDO apt-get remove -y -qq tqm810-console >/dev/null
 installed=false
-! dpkg-query -W -f='${Status}' tqm810-console 2>/dev/null | grep -q "install ok installed" ||
-  fail "the package is still installed after apt-get remove"
+[[ -n $(missing_packages tqm810-console) ]] || fail "the package is still installed after apt-get remove"
 [[ ! -e /usr/bin/tqm810-console ]] || fail "/usr/bin/tqm810-console is still there after removal"

@@ -2,17 +2,18 @@
 # Sourced by the CI checks that start the simulator and a runner (Xvfb, a session bus, the console)
 # of their own. Not a check itself: .ci/run runs only scripts/ci/*.sh.
 
-# Ends and reaps the runner, then the simulator, whichever the check has started ($runner, $sim),
-# so that neither outlives the check, failed or not.
+# Ends and reaps the runner, then the simulators, whichever the check has started ($runner, $sim
+# and the array $sims), so that none outlives the check, failed or not.
 stop_runner_and_sim() {
   local pid
-  for pid in "${runner:-}" "${sim:-}"; do
+  for pid in "${runner:-}" "${sim:-}" ${sims[@]+"${sims[@]}"}; do
     [[ -n "$pid" ]] || continue
     kill "$pid" 2>/dev/null || true
     wait "$pid" 2>/dev/null || true
   done
   runner=""
   sim=""
+  sims=()
 }
 
 # Builds the console and the simulator in $build, makes a private $work folder, and arranges that
@@ -23,6 +24,7 @@ console_check_start() {
   cmake --build "$build" --target tqm810-console tqm810-sim >/dev/null
   work=$(mktemp -d)
   sim=""
+  sims=()
   runner=""
   trap console_check_end EXIT
   trap 'exit 130' INT TERM
