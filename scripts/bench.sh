@@ -60,11 +60,20 @@ done
 check=bench
 # shellcheck source=scripts/ci/lib/common.sh
 source "$here/scripts/ci/lib/common.sh"
+# shellcheck source=scripts/ci/lib/atspi.sh
+source "$here/scripts/ci/lib/atspi.sh"
 # shellcheck source=scripts/ci/lib/orca.sh
 source "$here/scripts/ci/lib/orca.sh"
 
 # --- what it needs -----------------------------------------------------------------------------
 bash "$here/scripts/setup.sh"
+
+# --- the figures' arithmetic, for every table ----------------------------------------------------
+median() { sort -g | awk '{ v[NR] = $1 } END { if (NR) print (NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2) }'; }
+maximum() { sort -g | tail -1; }
+verdict() { awk -v v="$1" -v op="$2" -v t="$3" 'BEGIN {
+  ok = (op == "<=" ? v <= t : op == "<" ? v < t : v >= t); print (v == "" ? "n/a" : ok ? "pass" : "FAIL") }'; }
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.2f", a / b; else print "" }'; }
 
 # --- several units at once (--gang) ------------------------------------------------------------
 # The README's station script on COM1 alone and on COM1..COM8, each a simulator: the wall time of
@@ -119,10 +128,7 @@ END
       done
     done
   done
-  gang_median() { # file field-expression
-    awk "{ print $2 }" "$1" | sort -g | awk '{ v[NR] = $1 }
-      END { printf "%.1f", (NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2) }'
-  }
+  gang_median() { printf '%.1f' "$(awk "{ print $2 }" "$1" | median)"; } # file field-expression
   echo
   echo "tqm810 run, one unit script on COM1 and on COM1..COM8 ($(nproc) cores, load $load at the" \
     "start, $(date -u +%FT%TZ); medians of $runs_each runs each, eight simulators)"
@@ -134,13 +140,13 @@ END
     for figure in wall cpu; do
       one=$(gang_median "$gang_dir/$script.1" "${expressions[$figure]}")
       eight=$(gang_median "$gang_dir/$script.1-8" "${expressions[$figure]}")
-      ratio=$(awk -v a="$eight" -v b="$one" 'BEGIN { printf "%.2f", a / b }')
+      ratio=$(ratio "$eight" "$one")
       # The targets are the station's; the quick script shows the cost of a port.
       target=-
       verdict=-
       if [[ $script == station ]]; then
         target=$([[ $figure == wall ]] && echo 1.3 || echo 2.0)
-        verdict=$(awk -v r="$ratio" -v t="$target" 'BEGIN { print (r <= t ? "pass" : "FAIL") }')
+        verdict=$(verdict "$ratio" "<=" "$target")
         target="<= $target"
       fi
       printf '%-40s %10s %10s %8s %8s  %s\n' \
@@ -181,10 +187,7 @@ stop_pid() { # pid: asks, then insists; reaped, and forgotten so its number is n
   local pid=$1 kept=() p
   for p in "${started[@]}"; do [[ "$p" == "$pid" ]] || kept+=("$p"); done
   started=("${kept[@]}")
-  kill -TERM "$pid" 2>/dev/null || return 0
-  for _ in $(seq 100); do kill -0 "$pid" 2>/dev/null || break; sleep 0.05; done
-  kill -KILL "$pid" 2>/dev/null || true
-  wait "$pid" 2>/dev/null || true
+  stop_process "$pid"
 }
 cleanup() {
   local pid
@@ -214,26 +217,17 @@ private_env() { # dir
 
 # With --a11y or --orca: a session bus and an AT-SPI bus and registry of the run's own, stopped with
 # it; what they activate (dconf) keeps its settings in the run's folder.
-bus_owned() { # name
-  for _ in $(seq 100); do
-    dbus-send --session --print-reply=literal --dest=org.freedesktop.DBus /org/freedesktop/DBus \
-      org.freedesktop.DBus.NameHasOwner "string:$1" 2>/dev/null | grep -q true && return 0
-    sleep 0.1
-  done
-  say "nothing took $1 on the run's session bus"
-  exit 1
-}
 if ((a11y || orca)); then
   export DBUS_SESSION_BUS_ADDRESS="unix:path=$work/session-bus"
   env $(private_env "$work/session") dbus-daemon --session --nofork \
     --address="$DBUS_SESSION_BUS_ADDRESS" 2>"$work/session-bus.log" &
   started+=($!)
-  bus_owned org.freedesktop.DBus
-  /usr/libexec/at-spi-bus-launcher --launch-immediately >"$work/a11y-bus.log" 2>&1 &
-  started+=($!)
-  bus_owned org.a11y.Bus
-  /usr/libexec/at-spi2-registryd >"$work/registry.log" 2>&1 &
-  started+=($!)
+  atspi_owned --session org.freedesktop.DBus || fail "the run's session bus did not come up"
+  pids=()
+  bus_status=0
+  start_atspi_bus "$work" || bus_status=$?
+  started+=("${pids[@]}")
+  ((bus_status == 0)) || exit 1
   # Orca turns Qt's accessibility on by itself, as on a desktop.
   if ((a11y)); then export QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1; fi
 fi
@@ -277,8 +271,6 @@ report_value() { # file block key [field]
 }
 last_block() { awk '$1 == "report" { n = $2 } END { print n }' "$1"; }
 
-median() { sort -g | awk '{ v[NR] = $1 } END { if (NR) print (NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2) }'; }
-maximum() { sort -g | tail -1; }
 
 bytes=$((mib * 1048576))
 
@@ -308,7 +300,7 @@ console_start() { # dir
 
 # ser2net in front of the line ($pty), its RFC 2217 accepter on a free port of 127.0.0.1.
 server_start() { # dir
-  server_port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+  server_port=$(free_port)
   cat >"$1/ser2net.yaml" <<EOF
 connection: &bench
     accepter: telnet(rfc2217),tcp,127.0.0.1,$server_port
@@ -317,10 +309,7 @@ EOF
   ser2net -n -c "$1/ser2net.yaml" >"$1/ser2net.log" 2>&1 &
   server_pid=$!
   started+=("$server_pid")
-  for _ in $(seq 100); do
-    (exec 3<>"/dev/tcp/127.0.0.1/$server_port") 2>/dev/null && return 0
-    sleep 0.05
-  done
+  await_listener "$server_port" && return 0
   say "ser2net does not listen on $server_port"
   exit 1
 }
@@ -477,9 +466,6 @@ box_bench() { # dir
   sed -n 's/.* = \([0-9.]*\) (limit.*/\1/p' "$1/box.txt" | tail -1 >"$1/../box.ratio"
 }
 
-verdict() { awk -v v="$1" -v op="$2" -v t="$3" 'BEGIN {
-  ok = (op == "<=" ? v <= t : op == "<" ? v < t : v >= t); print (v == "" ? "n/a" : ok ? "pass" : "FAIL") }'; }
-ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.2f", a / b; else print "" }'; }
 
 table_run() { # number
   local run=$1 dir="$work/run$1" r load

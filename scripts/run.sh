@@ -56,15 +56,9 @@ fi
 work=$(mktemp -d)
 sim=""
 console_pid=""
-stop() { # pid: asks, then insists after 5 s
-  kill -TERM "$1" 2>/dev/null || return 0
-  for _ in $(seq 50); do kill -0 "$1" 2>/dev/null || break; sleep 0.1; done
-  kill -KILL "$1" 2>/dev/null || true
-  wait "$1" 2>/dev/null || true
-}
 cleanup() {
-  if [[ -n "$console_pid" ]]; then stop "$console_pid"; fi
-  if [[ -n "$sim" ]]; then stop "$sim"; fi
+  if [[ -n "$console_pid" ]]; then stop_process "$console_pid"; fi
+  if [[ -n "$sim" ]]; then stop_process "$sim"; fi
   rm -rf "$work"
 }
 trap cleanup EXIT

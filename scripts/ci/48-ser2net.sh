@@ -57,9 +57,6 @@ stop_console() {
   runner=""
 }
 
-free_port() {
-  python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'
-}
 rfc=$(free_port)
 raw=$(free_port)
 closed=$(free_port) # nobody listens there
@@ -81,10 +78,7 @@ EOF
 start_ser2net() {
   ser2net -n -c "$work/ser2net.yaml" >>"$work/ser2net.log" 2>&1 &
   ser2net_pid=$!
-  for _ in $(seq 100); do
-    (exec 3<>"/dev/tcp/127.0.0.1/$rfc") 2>/dev/null && return 0
-    sleep 0.1
-  done
+  await_listener "$rfc" && return 0
   cat "$work/ser2net.log" >&2
   fail "ser2net does not listen on $rfc"
 }
@@ -174,10 +168,11 @@ say "tqm810 run on COM1 (RFC 2217), two local simulators and an absent port: one
 sleep 1 # ser2net lets the last client's pty go
 before=$(stat -c %s "$work/record.bin")
 # shellcheck disable=SC2016 # the backquotes are the README's
-expected=$(sed -n '/commands:begin/,/commands:end/p' "$here/README.md" | grep '^| `' |
-  sed 's/.*| //; s/ |$//; s/`, then `/ /g; s/`//g; s/YY MM DD hh mm ss/3[0-9] 3[0-9] 3[0-9] 3[0-9] 3[0-9] 3[0-9] 3[0-9] 3[0-9] 3[0-9] 3[0-9] 3[0-9] 3[0-9]/' |
+rows=$(sed -n '/commands:begin/,/commands:end/p' "$here/README.md" | grep '^| `')
+# shellcheck disable=SC2016
+expected=$(sed 's/.*| //; s/ |$//; s/`, then `/ /g; s/`//g; s/YY MM DD hh mm ss/3[0-9] 3[0-9] 3[0-9] 3[0-9] 3[0-9] 3[0-9] 3[0-9] 3[0-9] 3[0-9] 3[0-9] 3[0-9] 3[0-9]/' <<<"$rows" |
   tr '\n' ' ' | sed 's/ $//')
-commands=$(grep -c '^| `' < <(sed -n '/commands:begin/,/commands:end/p' "$here/README.md"))
+commands=$(grep -c . <<<"$rows")
 ((commands == 17)) || fail "the README's table has $commands commands, not 17"
 # The benchmark hook clicks every command in turn, one each 200 ms.
 start_console "$work/round.tsv" TQM810_BENCH_REPORT="$work/report" TQM810_BENCH_ROUND_MS=3400

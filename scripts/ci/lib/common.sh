@@ -30,6 +30,31 @@ install_missing() {
     --no-install-recommends "${missing[@]}" >/dev/null
 }
 
+# Asks process PID, a child of this shell, to end, insists after SECONDS (5), and reaps it; nothing
+# at all when it has gone already.
+stop_process() { # pid [seconds]
+  local i
+  kill -TERM "$1" 2>/dev/null || return 0
+  for ((i = 0; i < ${2:-5} * 10; i++)); do kill -0 "$1" 2>/dev/null || break; sleep 0.1; done
+  kill -KILL "$1" 2>/dev/null || true
+  wait "$1" 2>/dev/null || true
+}
+
+# A TCP port of 127.0.0.1 that nobody listens on now.
+free_port() {
+  python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'
+}
+
+# Whether something listens on 127.0.0.1:PORT within 10 s.
+await_listener() { # port
+  local i
+  for ((i = 0; i < 100; i++)); do
+    (exec 3<>"/dev/tcp/127.0.0.1/$1") 2>/dev/null && return 0
+    sleep 0.1
+  done
+  return 1
+}
+
 # Starts the simulator as `program options...` and reads the device path it prints as its first
 # line: $sim is then its pid and $sim_pty that path, and everything else it prints, errors too,
 # goes on to the file OUT ("-": to this script's own stdout and stderr). When it does not start,

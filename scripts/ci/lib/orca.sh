@@ -62,11 +62,7 @@ start_orca() { # log [stamped]
 stop_orca() {
   local pid
   for pid in "${orca_pid:-}" "${speechd_pid:-}"; do
-    [[ -n "$pid" ]] || continue
-    kill "$pid" 2>/dev/null || continue
-    for _ in $(seq 30); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
-    kill -KILL "$pid" 2>/dev/null || true
-    wait "$pid" 2>/dev/null || true
+    [[ -z "$pid" ]] || stop_process "$pid" 3
   done
   orca_pid=""
   speechd_pid=""
